@@ -1,0 +1,47 @@
+// The command line: the tail after the program name, its items, the switches and the usage text.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "front/report.h"
+#include "platform/console.h"
+
+namespace cairn {
+
+struct RunOptions {
+  std::string hostText;      // /M value
+  std::string targetDomain;  // /T value
+  bool setDefaultDomain = false;    // /S
+  bool ignoreNameMismatch = false;  // /I
+  bool pingRequested = false;       // /P
+  bool verbose = false;             // /V
+  bool usageRequested = false;      // /?, /H or an unexpected item
+};
+
+enum class CommandLineOutcome { Proceed, UsageShown, SwitchConflict };
+
+inline constexpr int MinCommandItems = 4;
+inline constexpr int MaxCommandItems = 9;
+inline constexpr unsigned UnexpectedItemPauseMs = 1000;
+
+// The text after the program name and the blanks that follow it.
+std::string_view commandTailOf(std::string_view commandLine);
+
+// The items of a tail, as typed (not upper-cased).
+std::vector<std::string_view> splitCommandItems(std::string_view commandTail);
+
+int countCommandItems(std::string_view commandTail);
+
+// The n-th item (1-based) in upper case, or empty text when n is out of range.
+std::string commandItem(std::string_view commandTail, int n);
+
+// Fills options from the tail. Writes the usage text, the unexpected-item lines and the /Q
+// with /V error itself; switches displayEnabled off when it meets /Q.
+CommandLineOutcome readCommandLine(std::string_view commandTail, RunOptions& options,
+                                   ReportPrinter& printer, Console& console);
+
+void printUsage(ReportPrinter& printer);
+
+}  // namespace cairn

@@ -1,0 +1,18 @@
+// Entry point: the system's services, one check run, and its code as the exit status.
+#include <string>
+
+#include "front/check_run.h"
+#include "front/command_line.h"
+#include "platform/platform.h"
+
+int main(int argc, char** argv) {
+  using namespace cairn;
+  const auto console = makeSystemConsole(argc, argv);
+  const auto sockets = makeSystemSockets();
+  const auto icmp = makeSystemIcmpEcho();
+  const auto netManagement = makeSystemNetManagement();
+  const auto registry = makeSystemRegistry();
+  Platform platform{*console, *sockets, *icmp, *netManagement, *registry};
+  const std::string commandLine = console->commandLine();
+  console->exitProcess(runChecks(commandTailOf(commandLine), platform));
+}

@@ -1,0 +1,17 @@
+// Text rules shared by every step: the byte-wise upper-casing and the blank stripping.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace cairn {
+
+// Raises a to z and the seven code-page-437 letters to their capitals, byte by byte, with no
+// locale: the same bytes give the same result on every machine.
+char upperCaseByte(char c);
+std::string upperCase(std::string_view text);
+
+// Removes spaces (code 32 only) from both ends.
+std::string stripBlanks(std::string_view text);
+
+}  // namespace cairn

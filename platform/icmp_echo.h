@@ -1,0 +1,56 @@
+// ICMP echo: address conversion and one echo request per call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cairn {
+
+using IcmpHandle = std::uintptr_t;
+inline constexpr IcmpHandle InvalidIcmpHandle = ~IcmpHandle{0};
+
+// The all-ones address that the address conversion answers for a text that is no address.
+inline constexpr std::uint32_t InaddrNone = 0xFFFFFFFFu;
+
+// IP status codes of failed echo requests (IP_REQ_TIMED_OUT, IP_GENERAL_FAILURE).
+inline constexpr std::uint32_t IpReqTimedOut = 11010;
+inline constexpr std::uint32_t IpGeneralFailure = 11050;
+
+struct EchoRequest {
+  std::uint32_t destination = 0;  // network byte order
+  std::uint16_t dataSize = 0;     // request data bytes (none are ever sent)
+  std::uint8_t ttl = 0;
+  std::uint8_t tos = 0;
+  std::uint8_t flags = 0;
+  std::uint32_t timeoutMs = 0;
+};
+
+// What one echo request gave: the number of replies received and, when there is one, the
+// status of the first reply (0 = echo reply); with no reply, the error code of the request
+// (0 when the platform gave none).
+struct EchoResult {
+  std::uint32_t replyCount = 0;
+  std::uint32_t status = 0;
+};
+
+class IcmpEcho {
+ public:
+  virtual ~IcmpEcho() = default;
+
+  // inet_addr: dotted text to an address in network byte order, InaddrNone for no address.
+  virtual std::uint32_t inetAddr(const std::string& text) = 0;
+
+  // IcmpCreateFile: InvalidIcmpHandle when no handle can be opened.
+  virtual IcmpHandle createFile() = 0;
+
+  // IcmpSendEcho: blocks until the reply or the request's time-out.
+  virtual EchoResult sendEcho(IcmpHandle handle, const EchoRequest& request) = 0;
+
+  // IcmpCloseHandle.
+  virtual void closeHandle(IcmpHandle handle) = 0;
+};
+
+std::unique_ptr<IcmpEcho> makeSystemIcmpEcho();
+
+}  // namespace cairn

@@ -1,0 +1,20 @@
+// The bundle of platform services that a check run talks to.
+#pragma once
+
+#include "platform/console.h"
+#include "platform/icmp_echo.h"
+#include "platform/net_management.h"
+#include "platform/registry.h"
+#include "platform/sockets.h"
+
+namespace cairn {
+
+struct Platform {
+  Console& console;
+  Sockets& sockets;
+  IcmpEcho& icmp;
+  NetManagement& netManagement;
+  Registry& registry;
+};
+
+}  // namespace cairn

@@ -1,0 +1,9 @@
+# POSIX backends: the C library's resolver, ICMP echo sockets, and the remote services.
+add_library(cairn_platform STATIC
+  platform/posix/console-posix.cc
+  platform/posix/icmp_echo-posix.cc
+  platform/posix/remote-unavailable.cc
+  platform/posix/sockets-posix.cc
+  platform/posix/utf.cc
+)
+target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})

@@ -1,0 +1,43 @@
+// Remote registry: connect to a machine's local-machine root, open a key, read and write a
+// value, close.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cairn {
+
+using RegKey = std::uintptr_t;
+
+inline constexpr std::uint32_t KeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
+inline constexpr std::uint32_t RegSz = 1;               // REG_SZ
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+
+  // RegConnectRegistryA for HKEY_LOCAL_MACHINE of the machine named by a narrow server path
+  // ("\\NAME"). Status 0 means connected and *root set.
+  virtual std::uint32_t connect(const std::string& machineName, RegKey* root) = 0;
+
+  // RegOpenKeyExA with options 0. Status 0 means opened and *key set.
+  virtual std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                                RegKey* key) = 0;
+
+  // RegQueryValueExA. Writes at most *size bytes to data, never more, and sets *size to the
+  // value's length.
+  virtual std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                                   unsigned char* data, std::uint32_t* size) = 0;
+
+  // RegSetValueExA with reserved 0.
+  virtual std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                                 const unsigned char* data, std::uint32_t size) = 0;
+
+  // RegCloseKey; the result is ignored.
+  virtual void closeKey(RegKey key) = 0;
+};
+
+std::unique_ptr<Registry> makeSystemRegistry();
+
+}  // namespace cairn

@@ -1,0 +1,37 @@
+#include "reach/echo_probe.h"
+
+namespace cairn {
+
+std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t timeoutMs) {
+  const std::uint32_t destination = icmp.inetAddr(addressText);
+  if (destination == InaddrNone) return NoAddressStatus;
+  const IcmpHandle handle = icmp.createFile();
+  // An attempt that could not even send must never pass for an answered one.
+  if (handle == InvalidIcmpHandle) return static_cast<std::int32_t>(IpGeneralFailure);
+  EchoRequest request;
+  request.destination = destination;
+  request.ttl = EchoTtl;
+  request.timeoutMs = timeoutMs;
+  const EchoResult result = icmp.sendEcho(handle, request);
+  icmp.closeHandle(handle);
+  // Without a reply the status field was never filled in by an answer, whatever it holds.
+  if (result.replyCount == 0)
+    return static_cast<std::int32_t>(result.status != 0 ? result.status : IpReqTimedOut);
+  return static_cast<std::int32_t>(result.status);
+}
+
+PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp) {
+  std::int32_t echoStatus = probeEcho(icmp, addressText, EchoTimeoutMs);
+  if (echoStatus != 0) {
+    printer.printVerbose(" ! Second knock...");
+    echoStatus = probeEcho(icmp, addressText, EchoTimeoutMs);
+  }
+  if (echoStatus == 0) {
+    printer.printReport(" + Host UP. Successfully pinged: " + addressText);
+    return PingOutcome::HostUp;
+  }
+  printer.printReport(" - Host DOWN. Could not ping: " + addressText);
+  return PingOutcome::HostDown;
+}
+
+}  // namespace cairn

@@ -1,0 +1,24 @@
+// The ICMP echo probe behind /P: one request per attempt, at most two attempts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "front/report.h"
+#include "platform/icmp_echo.h"
+
+namespace cairn {
+
+inline constexpr std::uint32_t EchoTimeoutMs = 2000;
+inline constexpr std::uint8_t EchoTtl = 255;
+inline constexpr std::int32_t NoAddressStatus = -1;
+
+enum class PingOutcome { HostUp, HostDown };
+
+// One echo attempt: 0 only when an echo reply arrived, otherwise a non-zero status.
+std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t timeoutMs);
+
+// The /P step: a second attempt at once after a failed first one.
+PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp);
+
+}  // namespace cairn

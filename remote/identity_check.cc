@@ -1,0 +1,97 @@
+#include "remote/identity_check.h"
+
+#include <string_view>
+
+#include "front/text.h"
+
+namespace cairn {
+namespace {
+
+struct QueryTexts {
+  std::string_view retryLine;
+  std::string_view failureLine;
+};
+
+constexpr QueryTexts WorkstationQuery = {" ! Retrying NetWkstaGetInfo call...",
+                                         " - Can not access. NetWkstaGetInfo called failed."};
+constexpr QueryTexts ServerQuery = {" ! Retrying NetServerGetInfo call...",
+                                    " - Can not access. NetServerGetInfo call failed."};
+
+// Two attempts, the second at once; a record left behind by the first is released before it.
+template <typename Query>
+bool queryTwice(Query query, NetRecord& record, const QueryTexts& texts, ReportPrinter& printer,
+                NetManagement& netManagement) {
+  if (query(&record) == 0) return true;
+  printer.printVerbose(texts.retryLine);
+  if (record != nullptr) {
+    netManagement.freeBuffer(record);
+    record = nullptr;
+  }
+  if (query(&record) == 0) return true;
+  printer.printReport(texts.failureLine);
+  return false;
+}
+
+std::string reportedText(const char16_t* wide, Console& console) {
+  return upperCase(stripBlanks(console.toNarrow(wide)));
+}
+
+bool nameAccepted(const std::string& reportedName, const ResolvedTarget& target,
+                  const RunOptions& options, ReportPrinter& printer) {
+  const bool equal = reportedName == target.hostName;
+  if (!options.ignoreNameMismatch) {
+    printer.printReport(equal ? " + NetBIOS name matches." : " - NetBIOS name does not match.");
+    return equal;
+  }
+  printer.printVerbose(equal ? std::string(" ! NetBIOS name matches.")
+                             : " ! NetBIOS name does not match. Returned: " + reportedName);
+  return true;
+}
+
+}  // namespace
+
+ServerPath makeServerPath(const std::string& hostName, Console& console) {
+  ServerPath path;
+  path.narrow = "\\\\" + hostName;
+  path.wide = console.toWide(path.narrow);
+  return path;
+}
+
+IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
+                              const ServerPath& serverPath, NetRecords& records,
+                              ReportPrinter& printer, Platform& platform) {
+  NetManagement& net = platform.netManagement;
+  printer.setProgressTitle(target.hostName, ": Checking NetBIOS name...");
+  const auto workstation = [&](NetRecord* record) {
+    return net.workstationInfo(serverPath.wide, record);
+  };
+  if (!queryTwice(workstation, records.workstation, WorkstationQuery, printer, net))
+    return IdentityOutcome::QueryFailed;
+  const auto server = [&](NetRecord* record) { return net.serverInfo(serverPath.wide, record); };
+  if (!queryTwice(server, records.server, ServerQuery, printer, net))
+    return IdentityOutcome::QueryFailed;
+
+  const WorkstationNames names = net.workstationNames(records.workstation);
+  if (!nameAccepted(reportedText(names.computerName, platform.console), target, options, printer))
+    return IdentityOutcome::NameMismatch;
+
+  printer.setProgressTitle(target.hostName, ": Checking current domain...");
+  const std::string domain = reportedText(names.langroup, platform.console);
+  // Exact comparison: a prefix test would let CORPNET pass for CORP and rewrite the logon
+  // default of a PC that is not in the target domain.
+  if (domain != options.targetDomain) {
+    printer.printReport(" - Remote PC is in domain: " + domain);
+    return IdentityOutcome::WrongDomain;
+  }
+  printer.printReport(" + Remote PC is in target domain: " + options.targetDomain);
+  return IdentityOutcome::Passed;
+}
+
+void releaseRecords(NetRecords& records, NetManagement& netManagement) {
+  netManagement.freeBuffer(records.workstation);
+  records.workstation = nullptr;
+  netManagement.freeBuffer(records.server);
+  records.server = nullptr;
+}
+
+}  // namespace cairn

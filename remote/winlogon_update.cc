@@ -1,0 +1,99 @@
+#include "remote/winlogon_update.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
+
+#include "front/text.h"
+#include "platform/registry.h"
+#include "remote/winlogon_key.h"
+
+namespace cairn {
+namespace {
+
+struct ValueTexts {
+  const char* valueName;
+  std::string_view readFailed;
+  std::string_view alreadyTarget;
+  std::string_view differs;
+  std::string_view written;
+  std::string_view writeFailed;
+};
+
+constexpr ValueTexts DefaultDomainName = {
+    "DefaultDomainName",
+    " - Can NOT retrieve DefaultDomainName value from remote registry.",
+    " + DefaultDomainName value is already set to: ",
+    " * DefaultDomainName value is currently set to: ",
+    " + DefaultDomainName value was successfully changed to: ",
+    " - Failed to change DefaultDomainName value"};
+
+constexpr ValueTexts AltDefaultDomainName = {
+    "AltDefaultDomainName",
+    " - Can NOT retrieve AltDefaultDomainName value from remote registry.",
+    " + AltDefaultDomainName value is already set to: ",
+    " * AltDefaultDomainName value is currently set to: ",
+    " + AltDefaultDomainName value was successfully changed to: ",
+    " - Failed to change AltDefaultDomainName value"};
+
+// Reads a value as text up to its first NUL, upper-cased; the marker when the read left the
+// buffer untouched. The status of the read is not trusted: only the buffer tells.
+std::string readValue(Registry& registry, RegKey key, const char* valueName) {
+  std::array<unsigned char, ValueBufferSize> buffer{};
+  std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
+  std::uint32_t type = 0;
+  std::uint32_t size = ValueBufferSize;
+  registry.queryValue(key, valueName, &type, buffer.data(), &size);
+  const auto end = std::find(buffer.begin(), buffer.end(), '\0');
+  return upperCase(std::string(buffer.begin(), end));
+}
+
+UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDomain,
+                          ReportPrinter& printer, Registry& registry, RegKey key) {
+  const std::string value = readValue(registry, key, texts.valueName);
+  if (value == FailedReadMarker) {
+    printer.printReport(texts.readFailed);
+    return UpdateOutcome::ValueUnreadable;
+  }
+  if (value == targetDomain) {
+    printer.printReport(std::string(texts.alreadyTarget) + targetDomain);
+    return UpdateOutcome::Done;
+  }
+  printer.printReport(std::string(texts.differs) + value);
+  const auto* data = reinterpret_cast<const unsigned char*>(targetDomain.c_str());
+  const auto size = static_cast<std::uint32_t>(targetDomain.size() + 1);
+  if (registry.setValue(key, texts.valueName, RegSz, data, size) != 0) {
+    printer.printReport(texts.writeFailed);
+    return UpdateOutcome::ValueUnwritable;
+  }
+  printer.printReport(std::string(texts.written) + targetDomain);
+  return UpdateOutcome::Done;
+}
+
+}  // namespace
+
+UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
+                                  const std::string& targetDomain, ReportPrinter& printer,
+                                  Registry& registry) {
+  printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
+  RegKey root = 0;
+  if (registry.connect(serverPath, &root) != 0) {
+    printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
+    return UpdateOutcome::RegistryUnreachable;
+  }
+  RegKey key = 0;
+  if (registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key) != 0) {
+    printer.printReport(" - Can NOT access remote registry. Access denied.");
+    registry.closeKey(root);
+    return UpdateOutcome::RegistryUnreachable;
+  }
+  UpdateOutcome outcome = updateValue(DefaultDomainName, targetDomain, printer, registry, key);
+  if (outcome == UpdateOutcome::Done)
+    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key);
+  registry.closeKey(key);
+  registry.closeKey(root);
+  return outcome;
+}
+
+}  // namespace cairn

@@ -1,0 +1,21 @@
+// The Winlogon default-domain update behind /S: DefaultDomainName and AltDefaultDomainName of the
+// remote PC are made to hold the target domain.
+#pragma once
+
+#include <string>
+
+#include "front/report.h"
+#include "platform/registry.h"
+
+namespace cairn {
+
+inline constexpr std::uint32_t ValueBufferSize = 1024;
+inline constexpr const char* FailedReadMarker = "*ERROR*";
+
+enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwritable };
+
+UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
+                                  const std::string& targetDomain, ReportPrinter& printer,
+                                  Registry& registry);
+
+}  // namespace cairn
