@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building and testing Cairnmark needs on Debian 12. Safe to run again: it only
+# asks apt for packages that are missing.
+set -euo pipefail
+
+packages=(
+  # Linux build and unit tests
+  cmake g++ make googletest libgtest-dev
+  # end-to-end tests in private namespaces
+  iproute2 nftables util-linux iputils-ping
+  # benchmarks
+  hyperfine
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+    missing+=("$package")
+done
+if ((${#missing[@]})); then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
