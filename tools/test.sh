@@ -12,3 +12,10 @@ jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
+
+# Lab tests against real Samba PCs run inside the Linux build's CTest run above.
+
+# Windows build: the same suite and the Win32 backends, cross-built and run under Wine.
+if [[ -f tools/test-windows.sh ]]; then
+  bash tools/test-windows.sh
+fi
