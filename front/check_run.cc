@@ -15,20 +15,28 @@ namespace {
 
 std::int16_t identityResult(IdentityOutcome outcome) {
   switch (outcome) {
-    case IdentityOutcome::Passed: return ExitSuccess;
-    case IdentityOutcome::QueryFailed: return ExitNoAccess;
-    case IdentityOutcome::NameMismatch: return ExitNameMismatch;
-    case IdentityOutcome::WrongDomain: return ExitWrongDomain;
+    case IdentityOutcome::Passed:
+      return ExitSuccess;
+    case IdentityOutcome::QueryFailed:
+      return ExitNoAccess;
+    case IdentityOutcome::NameMismatch:
+      return ExitNameMismatch;
+    case IdentityOutcome::WrongDomain:
+      return ExitWrongDomain;
   }
   return ExitNoAccess;
 }
 
 std::int16_t updateResult(UpdateOutcome outcome) {
   switch (outcome) {
-    case UpdateOutcome::Done: return 0;
-    case UpdateOutcome::RegistryUnreachable: return ExitRegistryAccess;
-    case UpdateOutcome::ValueUnreadable: return ExitValueUnreadable;
-    case UpdateOutcome::ValueUnwritable: return ExitValueUnwritable;
+    case UpdateOutcome::Done:
+      return 0;
+    case UpdateOutcome::RegistryUnreachable:
+      return ExitRegistryAccess;
+    case UpdateOutcome::ValueUnreadable:
+      return ExitValueUnreadable;
+    case UpdateOutcome::ValueUnwritable:
+      return ExitValueUnwritable;
   }
   return ExitRegistryAccess;
 }
@@ -41,8 +49,7 @@ std::int16_t remoteChecks(const RunOptions& options, const ResolvedTarget& targe
       identityResult(checkIdentity(target, options, serverPath, records, printer, platform));
   if (resultCode != 0 || !options.setDefaultDomain) return resultCode;
   resultCode += updateResult(updateDefaultDomain(serverPath.narrow, target.hostName,
-                                                 options.targetDomain, printer,
-                                                 platform.registry));
+                                                 options.targetDomain, printer, platform.registry));
   return resultCode;
 }
 
@@ -53,17 +60,23 @@ int runChecks(std::string_view commandTail, Platform& platform) {
   RunOptions options;
   ReportPrinter printer(platform.console);
   switch (readCommandLine(commandTail, options, printer, platform.console)) {
-    case CommandLineOutcome::UsageShown: return ExitUsage;
-    case CommandLineOutcome::SwitchConflict: return ExitBadValue;
-    case CommandLineOutcome::Proceed: break;
+    case CommandLineOutcome::UsageShown:
+      return ExitUsage;
+    case CommandLineOutcome::SwitchConflict:
+      return ExitBadValue;
+    case CommandLineOutcome::Proceed:
+      break;
   }
   printer.setVerbose(options.verbose);
 
   ResolvedTarget target;
   switch (resolveTarget(options, target, printer, platform.sockets)) {
-    case ResolveOutcome::InvalidValue: return ExitBadValue;
-    case ResolveOutcome::LookupFailed: return ExitUnreachable;
-    case ResolveOutcome::Resolved: break;
+    case ResolveOutcome::InvalidValue:
+      return ExitBadValue;
+    case ResolveOutcome::LookupFailed:
+      return ExitUnreachable;
+    case ResolveOutcome::Resolved:
+      break;
   }
   if (options.pingRequested &&
       pingHost(target.addressText, printer, platform.icmp) == PingOutcome::HostDown)

@@ -28,16 +28,25 @@ Switch switchOf(std::string_view item) {
   const std::string_view key = item.substr(0, 2);
   if (key.size() != 2 || (key[0] != '/' && key[0] != '-')) return Switch::Unexpected;
   switch (key[1]) {
-    case 'M': return Switch::Host;
-    case 'T': return Switch::Target;
-    case 'S': return Switch::Set;
-    case 'I': return Switch::Ignore;
-    case 'P': return Switch::Ping;
-    case 'V': return Switch::Verbose;
-    case 'Q': return Switch::Quiet;
+    case 'M':
+      return Switch::Host;
+    case 'T':
+      return Switch::Target;
+    case 'S':
+      return Switch::Set;
+    case 'I':
+      return Switch::Ignore;
+    case 'P':
+      return Switch::Ping;
+    case 'V':
+      return Switch::Verbose;
+    case 'Q':
+      return Switch::Quiet;
     case '?':
-    case 'H': return Switch::Help;
-    default: return Switch::Unexpected;
+    case 'H':
+      return Switch::Help;
+    default:
+      return Switch::Unexpected;
   }
 }
 
@@ -115,17 +124,29 @@ CommandLineOutcome readCommandLine(std::string_view commandTail, RunOptions& opt
       case Switch::Target:
         options.targetDomain = last ? std::string{} : trimValue(items[++i]);
         break;
-      case Switch::Set: options.setDefaultDomain = true; break;
-      case Switch::Ignore: options.ignoreNameMismatch = true; break;
-      case Switch::Ping: options.pingRequested = true; break;
-      case Switch::Verbose: options.verbose = true; break;
-      case Switch::Quiet: displayEnabled = false; break;
+      case Switch::Set:
+        options.setDefaultDomain = true;
+        break;
+      case Switch::Ignore:
+        options.ignoreNameMismatch = true;
+        break;
+      case Switch::Ping:
+        options.pingRequested = true;
+        break;
+      case Switch::Verbose:
+        options.verbose = true;
+        break;
+      case Switch::Quiet:
+        displayEnabled = false;
+        break;
       case Switch::Help:
         options.usageRequested = true;
         options.hostText.clear();
         options.targetDomain.clear();
         break;
-      case Switch::Unexpected: reportUnexpectedItem(item, options, printer, console); break;
+      case Switch::Unexpected:
+        reportUnexpectedItem(item, options, printer, console);
+        break;
     }
   }
   if (!acceptable(options)) {

@@ -11,8 +11,8 @@
 namespace cairn {
 
 struct RunOptions {
-  std::string hostText;      // /M value
-  std::string targetDomain;  // /T value
+  std::string hostText;             // /M value
+  std::string targetDomain;         // /T value
   bool setDefaultDomain = false;    // /S
   bool ignoreNameMismatch = false;  // /I
   bool pingRequested = false;       // /P

@@ -4,8 +4,8 @@
 namespace cairn {
 
 inline constexpr int ExitSuccess = 0;
-inline constexpr int ExitUnreachable = 1;       // lookup failed or host down
-inline constexpr int ExitNoAccess = 2;          // a network-management query failed twice
+inline constexpr int ExitUnreachable = 1;  // lookup failed or host down
+inline constexpr int ExitNoAccess = 2;     // a network-management query failed twice
 inline constexpr int ExitNameMismatch = 4;
 inline constexpr int ExitWrongDomain = 8;
 inline constexpr int ExitUsage = 9;

@@ -14,7 +14,9 @@ void ReportPrinter::printVerbose(std::string_view text) {
   if (verbose_) printReport(text);
 }
 
-void ReportPrinter::printAlways(std::string_view text) { writeLine(text); }
+void ReportPrinter::printAlways(std::string_view text) {
+  writeLine(text);
+}
 
 void ReportPrinter::writeLine(std::string_view text) {
   if (!text.empty()) console_.writeOutput(text);

@@ -6,14 +6,22 @@ char upperCaseByte(char c) {
   const auto byte = static_cast<unsigned char>(c);
   if (byte >= 'a' && byte <= 'z') return static_cast<char>(byte - 'a' + 'A');
   switch (byte) {
-    case 132: return static_cast<char>(142);  // a umlaut
-    case 148: return static_cast<char>(153);  // o umlaut
-    case 129: return static_cast<char>(154);  // u umlaut
-    case 130: return static_cast<char>(144);  // e acute
-    case 164: return static_cast<char>(165);  // n tilde
-    case 134: return static_cast<char>(143);  // a ring
-    case 135: return static_cast<char>(128);  // c cedilla
-    default: return c;
+    case 132:
+      return static_cast<char>(142);  // a umlaut
+    case 148:
+      return static_cast<char>(153);  // o umlaut
+    case 129:
+      return static_cast<char>(154);  // u umlaut
+    case 130:
+      return static_cast<char>(144);  // e acute
+    case 164:
+      return static_cast<char>(165);  // n tilde
+    case 134:
+      return static_cast<char>(143);  // a ring
+    case 135:
+      return static_cast<char>(128);  // c cedilla
+    default:
+      return c;
   }
 }
 

@@ -6,7 +6,9 @@
 namespace cairn {
 namespace {
 
-bool isDecimalDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDecimalDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 bool isOctetField(std::string_view field) {
   if (field.empty() || field.size() > 3) return false;

@@ -38,7 +38,8 @@ class PosixConsole final : public Console {
 
   std::string commandLine() override {
     std::string line = '"' + (arguments_.empty() ? std::string("cairnmark") : arguments_[0]) + '"';
-    for (std::size_t i = 1; i < arguments_.size(); ++i) line += ' ' + commandLineArgument(arguments_[i]);
+    for (std::size_t i = 1; i < arguments_.size(); ++i)
+      line += ' ' + commandLineArgument(arguments_[i]);
     return line;
   }
 

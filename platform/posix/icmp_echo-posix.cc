@@ -137,6 +137,8 @@ class PosixIcmpEcho final : public IcmpEcho {
 
 }  // namespace
 
-std::unique_ptr<IcmpEcho> makeSystemIcmpEcho() { return std::make_unique<PosixIcmpEcho>(); }
+std::unique_ptr<IcmpEcho> makeSystemIcmpEcho() {
+  return std::make_unique<PosixIcmpEcho>();
+}
 
 }  // namespace cairn

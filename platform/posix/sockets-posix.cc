@@ -72,6 +72,8 @@ class PosixSockets final : public Sockets {
 
 }  // namespace
 
-std::unique_ptr<Sockets> makeSystemSockets() { return std::make_unique<PosixSockets>(); }
+std::unique_ptr<Sockets> makeSystemSockets() {
+  return std::make_unique<PosixSockets>();
+}
 
 }  // namespace cairn

@@ -88,7 +88,7 @@ EchoResult FakeIcmpEcho::sendEcho(IcmpHandle handle, const EchoRequest& request)
   log_.push_back("IcmpSendEcho(" + formatDottedAddress(request.destination) + ")");
   if (!openHandles.count(handle)) throw std::logic_error("echo on a handle that is not open");
   requests.push_back(request);
-  if (results.empty()) return {0, IpReqTimedOut};
+  if (results.empty()) return {1, 0};
   const EchoResult result = results.front();
   results.pop_front();
   return result;
@@ -109,7 +109,7 @@ std::uint32_t FakeNetManagement::query(const char* name, std::deque<Reply>& repl
     replies.pop_front();
   }
   if (reply.status == 0 || reply.leavesRecord) {
-    records_.push_back(std::make_unique<int>(0));
+    records_.push_back(std::make_unique<int>(static_cast<int>(records_.size()) + 1));
     *record = records_.back().get();
     freeCounts[*record] = 0;
   }
@@ -132,12 +132,15 @@ WorkstationNames FakeNetManagement::workstationNames(NetRecord record) {
 }
 
 void FakeNetManagement::freeBuffer(NetRecord record) {
-  log_.push_back(record == nullptr ? "NetApiBufferFree(null)" : "NetApiBufferFree");
   if (record == nullptr) {
+    log_.push_back("NetApiBufferFree(null)");
     ++nullFrees;
     return;
   }
   const auto found = freeCounts.find(record);
+  log_.push_back("NetApiBufferFree(#" +
+                 (found == freeCounts.end() ? "?" : std::to_string(*static_cast<int*>(record))) +
+                 ")");
   if (found == freeCounts.end()) {
     freedUnknownRecord = true;
     return;
@@ -159,8 +162,8 @@ std::uint32_t FakeRegistry::connect(const std::string& machineName, RegKey* root
   return 0;
 }
 
-std::uint32_t FakeRegistry::openKey(RegKey parent, const std::string& subKey,
-                                    std::uint32_t access, RegKey* key) {
+std::uint32_t FakeRegistry::openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                                    RegKey* key) {
   ++calls;
   log_.push_back("RegOpenKeyExA(" + subKey + ")");
   if (!openKeys.count(parent)) throw std::logic_error("opening under a key that is not open");
@@ -234,30 +237,31 @@ std::string lines(std::initializer_list<std::string> texts) {
 }
 
 std::string usageText() {
-  return lines({"",
-                "Use Cairnmark to verify that a remote PC is in the target domain.",
-                "",
-                "Cairnmark /M {NetBIOS_Name | IP_Address} /T TARGET_DOMAIN ",
-                "               [/I] [/S] [/P] [/V | /Q]",
-                "",
-                "Verifies that a remote PC is in the target domain specified with the /T switch.",
-                "Use the /S switch if you want to set the default domain name value to the",
-                "target domain. Exits with error code 0 if all goes well.",
-                "",
-                "/M (required): Specify the host to check",
-                "/T (required): Specify the TARGET domain we are migrating to",
-                "/S (optional): Set default domain to target domain for next logon",
-                "/I (optional): Ignore NetBIOS name mismatch",
-                "/P (optional): Ping host to verify online",
-                "/V (optional): Verbose: Shows additional information (leading ! in output)",
-                "/Q (optional): Quiet: Set errorlevel but display nothing (except syntax errors)",
-                "",
-                "NOTE: The use of the /S switch does not stop someone from manually selecting",
-                "another domain. It simply sets the default. Also, host and domain names should",
-                "be NetBIOS names. If a FQDN is passed it will be truncated to the leftmost",
-                "label up to the first 15 characters.",
-                "",
-                "Comments and suggestions are welcome by e-mail: cairnmark-maintainers@example.org"});
+  return lines(
+      {"",
+       "Use Cairnmark to verify that a remote PC is in the target domain.",
+       "",
+       "Cairnmark /M {NetBIOS_Name | IP_Address} /T TARGET_DOMAIN ",
+       "               [/I] [/S] [/P] [/V | /Q]",
+       "",
+       "Verifies that a remote PC is in the target domain specified with the /T switch.",
+       "Use the /S switch if you want to set the default domain name value to the",
+       "target domain. Exits with error code 0 if all goes well.",
+       "",
+       "/M (required): Specify the host to check",
+       "/T (required): Specify the TARGET domain we are migrating to",
+       "/S (optional): Set default domain to target domain for next logon",
+       "/I (optional): Ignore NetBIOS name mismatch",
+       "/P (optional): Ping host to verify online",
+       "/V (optional): Verbose: Shows additional information (leading ! in output)",
+       "/Q (optional): Quiet: Set errorlevel but display nothing (except syntax errors)",
+       "",
+       "NOTE: The use of the /S switch does not stop someone from manually selecting",
+       "another domain. It simply sets the default. Also, host and domain names should",
+       "be NetBIOS names. If a FQDN is passed it will be truncated to the leftmost",
+       "label up to the first 15 characters.",
+       "",
+       "Comments and suggestions are welcome by e-mail: cairnmark-maintainers@example.org"});
 }
 
 }  // namespace cairn::fakes

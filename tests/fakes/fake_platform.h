@@ -72,7 +72,7 @@ class FakeIcmpEcho final : public IcmpEcho {
   explicit FakeIcmpEcho(CallLog& log) : log_(log) {}
 
   bool createFails = false;
-  std::deque<EchoResult> results;  // one per request; an empty queue answers a time-out
+  std::deque<EchoResult> results;  // one per request; an empty queue answers an echo reply
   std::vector<EchoRequest> requests;
   std::set<IcmpHandle> openHandles;
   int handlesOpened = 0;
