@@ -14,11 +14,47 @@ std::string narrowOf(const std::u16string& wide) {
   return narrow;
 }
 
+constexpr std::uint32_t NetFailure = 53;  // ERROR_BAD_NETPATH
+constexpr std::uint32_t FileNotFound = 2;
+constexpr std::uint32_t MoreData = 234;
+constexpr std::uint32_t AccessDenied = 5;
+
 }  // namespace
+
+int faultKindsOf(const std::string& call) {
+  static const std::map<std::string, int> kinds = {
+      {"WSAStartup", 2},           // refused; another version granted
+      {"gethostbyname", 1},        // no address
+      {"gethostbyaddr", 1},        // no name
+      {"gethostname", 1},          // no name
+      {"inet_addr", 1},            // no address
+      {"IcmpCreateFile", 1},       // no handle
+      {"IcmpSendEcho", 4},         // time-out; no reply, clean status; error reply; send failure
+      {"NetWkstaGetInfo", 2},      // failure; failure that leaves a record
+      {"NetServerGetInfo", 2},     // failure; failure that leaves a record
+      {"RegConnectRegistryA", 1},  // refused
+      {"RegOpenKeyExA", 1},        // access denied
+      {"RegQueryValueExA", 3},     // missing; larger than the buffer; failure status over data
+      {"RegSetValueExA", 1},       // refused
+  };
+  const auto found = kinds.find(call);
+  return found == kinds.end() ? 0 : found->second;
+}
+
+std::string callNameOf(const std::string& entry) {
+  return entry.substr(0, entry.find('('));
+}
+
+std::optional<int> Recorder::record(std::string entry) {
+  log_.push_back(std::move(entry));
+  const auto found = faults_.find(log_.size() - 1);
+  if (found == faults_.end()) return std::nullopt;
+  return found->second;
+}
 
 void FakeConsole::pause(unsigned milliseconds) {
   pauses.push_back(milliseconds);
-  log_.push_back("Sleep(" + std::to_string(milliseconds) + ")");
+  record("Sleep(" + std::to_string(milliseconds) + ")");
 }
 
 void FakeConsole::writeOutput(std::string_view bytes) {
@@ -28,7 +64,7 @@ void FakeConsole::writeOutput(std::string_view bytes) {
 
 void FakeConsole::setTitle(std::string_view text) {
   titles.emplace_back(text);
-  log_.push_back("SetConsoleTitleA(" + std::string(text) + ")");
+  record("SetConsoleTitleA(" + std::string(text) + ")");
 }
 
 std::u16string FakeConsole::toWide(std::string_view narrow) {
@@ -44,50 +80,55 @@ std::string FakeConsole::toNarrow(const char16_t* wide) {
 
 SocketsStartup FakeSockets::startup(std::uint16_t requestedVersion) {
   ++startups;
-  log_.push_back("WSAStartup(" + std::to_string(requestedVersion) + ")");
+  const auto fault = record("WSAStartup(" + std::to_string(requestedVersion) + ")");
+  if (fault == 0) return {10091, 0};  // WSASYSNOTREADY
+  if (fault == 1) return {0, 0x0101};
   return startupAnswer;
 }
 
 std::uint32_t FakeSockets::hostByName(const std::string& name) {
-  log_.push_back("gethostbyname(" + name + ")");
+  if (record("gethostbyname(" + name + ")")) return 0;
   const auto found = addresses.find(name);
   return found == addresses.end() ? 0 : found->second;
 }
 
 std::string FakeSockets::hostByAddress(std::uint32_t address) {
-  log_.push_back("gethostbyaddr(" + formatDottedAddress(address) + ")");
+  if (record("gethostbyaddr(" + formatDottedAddress(address) + ")")) return {};
   const auto found = names.find(address);
   return found == names.end() ? std::string{} : found->second;
 }
 
 std::string FakeSockets::localHostName() {
-  log_.push_back("gethostname");
+  if (record("gethostname")) return {};
   return localName;
 }
 
 void FakeSockets::cleanup() {
   ++cleanups;
-  log_.push_back("WSACleanup");
+  record("WSACleanup");
 }
 
 std::uint32_t FakeIcmpEcho::inetAddr(const std::string& text) {
-  log_.push_back("inet_addr(" + text + ")");
+  if (record("inet_addr(" + text + ")")) return InaddrNone;
   if (!isDottedAddress(text)) return InaddrNone;
   return parseDottedAddress(text);
 }
 
 IcmpHandle FakeIcmpEcho::createFile() {
-  log_.push_back("IcmpCreateFile");
-  if (createFails) return InvalidIcmpHandle;
+  if (record("IcmpCreateFile") || createFails) return InvalidIcmpHandle;
   ++handlesOpened;
   openHandles.insert(nextHandle_);
   return nextHandle_++;
 }
 
 EchoResult FakeIcmpEcho::sendEcho(IcmpHandle handle, const EchoRequest& request) {
-  log_.push_back("IcmpSendEcho(" + formatDottedAddress(request.destination) + ")");
+  const auto fault = record("IcmpSendEcho(" + formatDottedAddress(request.destination) + ")");
   if (!openHandles.count(handle)) throw std::logic_error("echo on a handle that is not open");
   requests.push_back(request);
+  if (fault == 0) return {0, IpReqTimedOut};
+  if (fault == 1) return {0, 0};
+  if (fault == 2) return {1, 11003};  // IP_DEST_HOST_UNREACHABLE
+  if (fault == 3) return {0, IpGeneralFailure};
   if (results.empty()) return {1, 0};
   const EchoResult result = results.front();
   results.pop_front();
@@ -95,19 +136,20 @@ EchoResult FakeIcmpEcho::sendEcho(IcmpHandle handle, const EchoRequest& request)
 }
 
 void FakeIcmpEcho::closeHandle(IcmpHandle handle) {
-  log_.push_back("IcmpCloseHandle");
+  record("IcmpCloseHandle");
   if (openHandles.erase(handle) != 1) throw std::logic_error("closing a handle that is not open");
 }
 
 std::uint32_t FakeNetManagement::query(const char* name, std::deque<Reply>& replies,
                                        const std::u16string& serverPath, NetRecord* record) {
-  log_.push_back(std::string(name) + "(" + narrowOf(serverPath) + ",102)");
+  const auto fault = Recorder::record(std::string(name) + "(" + narrowOf(serverPath) + ",102)");
   serverPaths.push_back(serverPath);
   Reply reply;
   if (!replies.empty()) {
     reply = replies.front();
     replies.pop_front();
   }
+  if (fault) reply = {NetFailure, *fault == 1};
   if (reply.status == 0 || reply.leavesRecord) {
     records_.push_back(std::make_unique<int>(static_cast<int>(records_.size()) + 1));
     *record = records_.back().get();
@@ -133,14 +175,14 @@ WorkstationNames FakeNetManagement::workstationNames(NetRecord record) {
 
 void FakeNetManagement::freeBuffer(NetRecord record) {
   if (record == nullptr) {
-    log_.push_back("NetApiBufferFree(null)");
+    Recorder::record("NetApiBufferFree(null)");
     ++nullFrees;
     return;
   }
   const auto found = freeCounts.find(record);
-  log_.push_back("NetApiBufferFree(#" +
-                 (found == freeCounts.end() ? "?" : std::to_string(*static_cast<int*>(record))) +
-                 ")");
+  Recorder::record("NetApiBufferFree(#" +
+                   (found == freeCounts.end() ? "?" : std::to_string(*static_cast<int*>(record))) +
+                   ")");
   if (found == freeCounts.end()) {
     freedUnknownRecord = true;
     return;
@@ -155,7 +197,7 @@ bool FakeNetManagement::eachRecordReleasedOnce() const {
 
 std::uint32_t FakeRegistry::connect(const std::string& machineName, RegKey* root) {
   ++calls;
-  log_.push_back("RegConnectRegistryA(" + machineName + ")");
+  if (record("RegConnectRegistryA(" + machineName + ")")) return NetFailure;
   if (connectStatus != 0) return connectStatus;
   *root = RootKey;
   openKeys.insert(RootKey);
@@ -165,10 +207,11 @@ std::uint32_t FakeRegistry::connect(const std::string& machineName, RegKey* root
 std::uint32_t FakeRegistry::openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
                                     RegKey* key) {
   ++calls;
-  log_.push_back("RegOpenKeyExA(" + subKey + ")");
+  const auto fault = record("RegOpenKeyExA(" + subKey + ")");
   if (!openKeys.count(parent)) throw std::logic_error("opening under a key that is not open");
   openedSubKey = subKey;
   openedAccess = access;
+  if (fault) return AccessDenied;
   if (openStatus != 0) return openStatus;
   *key = WinlogonKey;
   openKeys.insert(WinlogonKey);
@@ -179,28 +222,29 @@ std::uint32_t FakeRegistry::queryValue(RegKey key, const std::string& valueName,
                                        std::uint32_t* type, unsigned char* data,
                                        std::uint32_t* size) {
   ++calls;
-  log_.push_back("RegQueryValueExA(" + valueName + "," + std::to_string(*size) + ")");
+  const auto fault = record("RegQueryValueExA(" + valueName + "," + std::to_string(*size) + ")");
   if (!openKeys.count(key)) throw std::logic_error("reading a key that is not open");
   const auto found = values.find(valueName);
-  if (found == values.end()) return 2;  // ERROR_FILE_NOT_FOUND
-  const std::string& stored = found->second;
+  if (fault == 0 || found == values.end()) return FileNotFound;
+  const std::string& stored = fault == 1 ? std::string(*size + 1, 'x') : found->second;
   *type = RegSz;
   if (stored.size() > *size) {
     *size = static_cast<std::uint32_t>(stored.size());
-    return 234;  // ERROR_MORE_DATA
+    return MoreData;
   }
   std::memcpy(data, stored.data(), stored.size());
   *size = static_cast<std::uint32_t>(stored.size());
-  return 0;
+  return fault == 2 ? AccessDenied : 0;
 }
 
 std::uint32_t FakeRegistry::setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                                      const unsigned char* data, std::uint32_t size) {
   ++calls;
   const std::string bytes(reinterpret_cast<const char*>(data), size);
-  log_.push_back("RegSetValueExA(" + valueName + "," + std::to_string(type) + "," +
-                 std::to_string(size) + ")");
+  const auto fault = record("RegSetValueExA(" + valueName + "," + std::to_string(type) + "," +
+                            std::to_string(size) + ")");
   if (!openKeys.count(key)) throw std::logic_error("writing a key that is not open");
+  if (fault) return AccessDenied;
   const auto status = setStatuses.find(valueName);
   if (status != setStatuses.end() && status->second != 0) return status->second;
   values[valueName] = bytes;
@@ -210,7 +254,7 @@ std::uint32_t FakeRegistry::setValue(RegKey key, const std::string& valueName, s
 
 void FakeRegistry::closeKey(RegKey key) {
   ++calls;
-  log_.push_back(key == RootKey ? "RegCloseKey(root)" : "RegCloseKey(key)");
+  record(key == RootKey ? "RegCloseKey(root)" : "RegCloseKey(key)");
   if (openKeys.erase(key) != 1) throw std::logic_error("closing a key that is not open");
   closed.push_back(key);
 }

@@ -17,15 +17,38 @@ namespace cairn::fakes {
 
 using CallLog = std::vector<std::string>;
 
+// Failures to inject: call position (its index in the call log) to failure kind. The kinds a
+// call offers are listed by faultKindsOf.
+using FaultPlan = std::map<std::size_t, int>;
+
+// How many distinct failures the named platform call can give (0 for calls that cannot fail).
+int faultKindsOf(const std::string& call);
+
+// The call's name in a log entry ("RegOpenKeyExA(...)" gives "RegOpenKeyExA").
+std::string callNameOf(const std::string& entry);
+
+// Base of the fakes: the shared log and the injected faults.
+class Recorder {
+ public:
+  Recorder(CallLog& log, const FaultPlan& faults) : log_(log), faults_(faults) {}
+
+ protected:
+  // Logs a call and answers the failure kind injected at its position, if any.
+  std::optional<int> record(std::string entry);
+
+  CallLog& log_;
+  const FaultPlan& faults_;
+};
+
 // Thrown by FakeConsole::exitProcess, which must not return.
 struct ProcessExit : std::runtime_error {
   explicit ProcessExit(int code) : std::runtime_error("exit"), code(code) {}
   int code;
 };
 
-class FakeConsole final : public Console {
+class FakeConsole final : public Console, Recorder {
  public:
-  explicit FakeConsole(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::string commandLineText;
   std::string output;               // every byte written to standard output
@@ -41,14 +64,11 @@ class FakeConsole final : public Console {
   std::u16string toWide(std::string_view narrow) override;
   std::string toNarrow(const char16_t* wide) override;
   [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
-
- private:
-  CallLog& log_;
 };
 
-class FakeSockets final : public Sockets {
+class FakeSockets final : public Sockets, Recorder {
  public:
-  explicit FakeSockets(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   SocketsStartup startupAnswer{0, 0x0002};
   std::map<std::string, std::uint32_t> addresses;  // forward entries
@@ -62,14 +82,11 @@ class FakeSockets final : public Sockets {
   std::string hostByAddress(std::uint32_t address) override;
   std::string localHostName() override;
   void cleanup() override;
-
- private:
-  CallLog& log_;
 };
 
-class FakeIcmpEcho final : public IcmpEcho {
+class FakeIcmpEcho final : public IcmpEcho, Recorder {
  public:
-  explicit FakeIcmpEcho(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   bool createFails = false;
   std::deque<EchoResult> results;  // one per request; an empty queue answers an echo reply
@@ -83,13 +100,12 @@ class FakeIcmpEcho final : public IcmpEcho {
   void closeHandle(IcmpHandle handle) override;
 
  private:
-  CallLog& log_;
   IcmpHandle nextHandle_ = 100;
 };
 
-class FakeNetManagement final : public NetManagement {
+class FakeNetManagement final : public NetManagement, Recorder {
  public:
-  explicit FakeNetManagement(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   struct Reply {
     std::uint32_t status = 0;
@@ -117,13 +133,12 @@ class FakeNetManagement final : public NetManagement {
   std::uint32_t query(const char* name, std::deque<Reply>& replies,
                       const std::u16string& serverPath, NetRecord* record);
 
-  CallLog& log_;
   std::vector<std::unique_ptr<int>> records_;
 };
 
-class FakeRegistry final : public Registry {
+class FakeRegistry final : public Registry, Recorder {
  public:
-  explicit FakeRegistry(CallLog& log) : log_(log) {}
+  using Recorder::Recorder;
 
   std::uint32_t connectStatus = 0;
   std::uint32_t openStatus = 0;
@@ -148,19 +163,17 @@ class FakeRegistry final : public Registry {
 
   static constexpr RegKey RootKey = 0x80000002;
   static constexpr RegKey WinlogonKey = 0x4000;
-
- private:
-  CallLog& log_;
 };
 
 // One complete scripted platform with a shared call log.
 struct FakePlatform {
   CallLog log;
-  FakeConsole console{log};
-  FakeSockets sockets{log};
-  FakeIcmpEcho icmp{log};
-  FakeNetManagement net{log};
-  FakeRegistry registry{log};
+  FaultPlan faults;
+  FakeConsole console{log, faults};
+  FakeSockets sockets{log, faults};
+  FakeIcmpEcho icmp{log, faults};
+  FakeNetManagement net{log, faults};
+  FakeRegistry registry{log, faults};
   Platform platform{console, sockets, icmp, net, registry};
 
   // A lab-like default: PC01 at 10.1.2.3, in NEWDOM, both Winlogon values OLDDOM.
