@@ -1,0 +1,19 @@
+# Win32 backends: KERNEL32, Windows Sockets, the ICMP interface, NETAPI32 and the registry.
+add_library(cairn_platform STATIC
+  platform/win32/console-win32.cc
+  platform/win32/crash_guard.cc
+  platform/win32/icmp_echo-win32.cc
+  platform/win32/net_management-win32.cc
+  platform/win32/registry-win32.cc
+  platform/win32/sockets-win32.cc
+)
+target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})
+# Windows 7 API level; the lean headers keep winsock.h out of windows.h.
+target_compile_definitions(cairn_platform PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+target_link_libraries(cairn_platform PUBLIC ws2_32 iphlpapi netapi32 advapi32)
+
+# One self-contained exe: the C and C++ runtimes and winpthread linked in, so it needs no DLL
+# beyond the system's (a missing libwinpthread-1.dll makes the exe exit before main).
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" OR CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  add_link_options(-static)
+endif()
