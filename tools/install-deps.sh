@@ -8,8 +8,12 @@ packages=(
   cmake g++ make googletest libgtest-dev
   # end-to-end tests in private namespaces
   iproute2 nftables util-linux iputils-ping
+  # fuzzing and sanitizers
+  clang libclang-rt-14-dev
   # benchmarks
   hyperfine
+  # Windows build, tested under Wine (tools/test-windows.sh)
+  g++-mingw-w64-x86-64-posix wine wine64
 )
 
 missing=()

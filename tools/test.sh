@@ -24,6 +24,9 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 LSAN_OPTIONS=use_tls=0:print_suppre
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 300
 
+# Fuzz smoke run: each libFuzzer target for 30 seconds from its seed corpus.
+bash tools/fuzz.sh 30
+
 # Windows build: the same suite and the Win32 backends, cross-built and run under Wine.
 if [[ -f tools/test-windows.sh ]]; then
   bash tools/test-windows.sh
