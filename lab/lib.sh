@@ -1,0 +1,85 @@
+# shellcheck shell=bash disable=SC2034  # the settings are read by the scripts that source this
+# Shared by lab/start.sh, lab/run.sh and lab/stop.sh (sourced, not run).
+#
+# The lab is one network and mount namespace held open by a sleeping holder process. Every lab
+# PC is an smbd bound to its own loopback address inside that namespace; the clients (run.sh)
+# live in the same namespace, so nothing outside it can reach a lab address and no name lookup
+# made there leaves the private /etc (nsswitch "hosts: files").
+
+# The lab administrator, a member of BUILTIN\Administrators on every lab PC.
+LAB_USER=labadmin
+LAB_GROUP=labadmins
+LAB_PASSWORD='Lab-Pass-1'
+LAB_UID=61000
+LAB_GID=61000
+
+# Registry keys under HKEY_LOCAL_MACHINE: the real Winlogon key (Samba refuses writes there) and
+# the writable stand-in that the lab-key build of cairnmark rewrites.
+REAL_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon'
+LAB_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Lab\Winlogon'
+
+# Lab hosts: name, address, what answers there. The name is the only way tests address a host.
+#   smbd:WORKGROUP       an smbd whose NetBIOS name is the host name
+#   alias:PCNN           another address of PCNN's smbd (answers with PCNN's computer name)
+#   nowinreg:WORKGROUP   an smbd whose winreg pipe is missing
+#   refused              resolves, nothing listens
+#   drop                 every packet to it is dropped
+#   noecho               ICMP echo requests to it are dropped, nothing listens
+LAB_HOSTS=(
+  "PC01 127.0.10.1 smbd:NEWDOM"
+  "PC02 127.0.10.2 smbd:OLDDOM"
+  "PC03 127.0.10.3 alias:PC01"
+  "PC04 127.0.10.4 refused"
+  "PC05 127.0.10.5 drop"
+  "PC06 127.0.10.6 nowinreg:NEWDOM"
+  "PC07 127.0.10.7 smbd:NEWDOM"
+  "PC08 127.0.10.8 smbd:NEWDOM"
+  "PC09 127.0.10.9 smbd:NEWDOM"
+  "PC10 127.0.10.10 noecho"
+)
+
+# Winlogon values each smbd PC starts with, as "KEY|VALUE NAME|DATA"; KEY is real or lab. A
+# listed key with no values is created empty. Absent values are the point of PC07 and PC08.
+lab_seed() {
+  case "$1" in
+    PC01 | PC02)
+      printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
+        "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM"
+      ;;
+    PC07) printf '%s\n' "lab|AltDefaultDomainName|OLDDOM" ;;
+    PC08) printf '%s\n' "real|DefaultDomainName|NEWDOM" "lab|DefaultDomainName|NEWDOM" ;;
+    PC09)
+      printf '%s\n' "real|DefaultDomainName|NewDom" "real|AltDefaultDomainName|newDOM" \
+        "lab|DefaultDomainName|NewDom" "lab|AltDefaultDomainName|newDOM"
+      ;;
+    *) ;;
+  esac
+}
+
+lab_die() {
+  echo "lab: $*" >&2
+  exit 1
+}
+
+# Makes STATE_DIR absolute; every path handed to Samba must be, or it falls back to /etc/samba.
+lab_state_dir() {
+  [[ $# -ge 1 && -n $1 ]] || lab_die "usage: $(basename "$0") STATE_DIR ..."
+  mkdir -p "$1"
+  (cd "$1" && pwd -P)
+}
+
+# The holder's pid if it is still the process that holds the lab's namespaces.
+lab_holder_pid() {
+  local state=$1 pid
+  [[ -s $state/holder.pid && -s $state/netns.id ]] || return 1
+  pid=$(<"$state/holder.pid")
+  [[ $(readlink "/proc/$pid/ns/net" 2>/dev/null) == "$(<"$state/netns.id")" ]] || return 1
+  echo "$pid"
+}
+
+lab_enter() {
+  local state=$1 pid
+  shift
+  pid=$(lab_holder_pid "$state") || lab_die "no lab running for $state"
+  nsenter -t "$pid" -n -m -- "$@"
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# lab/start.sh STATE_DIR: starts the lab PCs and returns once every one of them answers an RPC.
+# Everything the lab needs is written under STATE_DIR; lab/stop.sh STATE_DIR undoes it all, also
+# after a start that failed half-way.
+set -euo pipefail
+lab_dir=$(cd "$(dirname "$0")" && pwd -P)
+# shellcheck source=lab/lib.sh
+source "$lab_dir/lib.sh"
+
+state=$(lab_state_dir "${1:-}")
+if lab_holder_pid "$state" >/dev/null; then
+  lab_die "a lab is already running for $state (lab/stop.sh first)"
+fi
+for tool in smbd net smbpasswd rpcclient nft ip unshare nsenter; do
+  command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh)"
+done
+[[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (package samba)"
+
+rm -f "$state/holder.pid" "$state/netns.id" "$state/lab.log"
+mkdir -p "$state/etc-rw"
+
+# The holder owns the lab's network and mount namespaces (private mount propagation, so no
+# mount made inside reaches the machine); its own session keeps it out of the caller's signals.
+# shellcheck disable=SC2016  # $$ and $1 belong to the holder's shell
+setsid -f unshare --net --mount --propagation private -- \
+  sh -c 'echo $$ >"$1.tmp" && mv "$1.tmp" "$1" && exec sleep infinity' holder "$state/holder.pid" \
+  </dev/null >/dev/null 2>&1
+for _ in $(seq 100); do
+  [[ -s $state/holder.pid ]] && break
+  sleep 0.02
+done
+[[ -s $state/holder.pid ]] || lab_die "namespace holder did not start"
+readlink "/proc/$(<"$state/holder.pid")/ns/net" >"$state/netns.id"
+
+started=$(date +%s%N)
+if ! lab_enter "$state" bash "$lab_dir/setup-inside.sh" "$state" >>"$state/lab.log" 2>&1; then
+  tail -n 30 "$state/lab.log" >&2
+  lab_die "start failed (log: $state/lab.log); run lab/stop.sh $state"
+fi
+echo "lab: started in $((($(date +%s%N) - started) / 1000000)) ms ($state)"
