@@ -131,6 +131,48 @@ TEST(LinuxE2eTest, ZeroAddressChecksTheLocalComputer) {
   EXPECT_EQ(result.exitCode, 2);
 }
 
+// Nine items of 8 KiB each: switches with long tails, and values whose first labels are valid.
+std::vector<std::string> nineItemsOf8KiB() {
+  const std::string tail(8190, 'z');
+  return {"/M" + tail, "pc01." + tail + "z", "/T" + tail, "newdom" + tail.substr(4) + ".z",
+          "/S" + tail, "/P" + tail,          "/I" + tail, "/V" + tail,
+          "/Q" + tail};
+}
+
+// Hostile or absurd input ends with a documented exit code: no crash, no hang, no stderr.
+INSTANTIATE_TEST_SUITE_P(
+    BadInput, LinuxE2eTest,
+    testing::Values(
+        E2eCase{"ControlBytesInName",
+                {"/M", "pc\x01\x1b[2J\x7f", "/T", "newdom"},
+                1,
+                lines({" - Could not resolve hostname to IP Address."})},
+        E2eCase{"HighBytesAreNoAddress",
+                {"/M", "\xe4\xf6\xfc.1.2.3", "/T", "newdom"},
+                99,
+                lines({"ERROR: /M: Invalid IP Address. Please check format."})},
+        E2eCase{"HostOf64KiB",
+                {"/M", std::string(65536, 'a'), "/T", "newdom"},
+                99,
+                lines({"ERROR: /M: Invalid NetBIOS hostname (must be 15 characters or less)."})},
+        E2eCase{"DomainOf64KiB",
+                {"/M", "pc01", "/T", std::string(65536, 'd')},
+                99,
+                lines({"ERROR: /T: Invalid NetBIOS domain name (must be 15 characters or less)."})},
+        E2eCase{"UnexpectedItemOf64KiB",
+                {"/M", "pc01", "/T", "newdom", "/" + std::string(65535, 'x')},
+                9,
+                unexpected("/" + std::string(65535, 'X')) + usageText(),
+                milliseconds(1000),
+                milliseconds(3000)},
+        E2eCase{"NineItemsOf8KiB", nineItemsOf8KiB(), 99,
+                lines({"ERROR: /Q and /V switches can not be used at the same time. Pick one."})},
+        E2eCase{"ReverseNameWithControlBytes",
+                {"/M", "127.0.0.3", "/T", "newdom"},
+                2,
+                lines({" + Resolved IP address to: BAD\x1b]0;OWNED\aNAME", NoAccess})}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST(LinuxE2eTest, ClosedStandardOutputKeepsTheExitCode) {
   const ProcessResult result =
       runProcess("/bin/sh", {"-c", "\"$0\" /M nohost /T newdom >&-; echo $?", binary()});

@@ -20,6 +20,8 @@ cat >/etc/hosts <<'HOSTS'
 127.0.0.9 silent.lab.test silent
 0.0.0.0 zero
 HOSTS
+# A reverse-lookup name nobody should trust: an escape sequence and a bell inside it.
+printf '127.0.0.3 bad\033]0;owned\007name\n' >>/etc/hosts
 sed -i 's/^hosts:.*/hosts: files/' /etc/nsswitch.conf
 grep -q '^hosts:' /etc/nsswitch.conf || echo 'hosts: files' >>/etc/nsswitch.conf
 nft -f - <<'RULES'
