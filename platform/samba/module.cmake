@@ -1,0 +1,40 @@
+# The Samba backend: NDR codecs (plain C++, also unit-tested) and the module
+# cairnmark-samba.so, which links Samba's DCE/RPC client and is placed next to the binary.
+
+add_library(cairn_samba_codec STATIC
+  platform/samba/ndr.cc
+  platform/samba/rpc_calls.cc
+  platform/samba/text_data.cc
+  platform/posix/utf.cc
+)
+target_include_directories(cairn_samba_codec PUBLIC ${CMAKE_SOURCE_DIR})
+set_target_properties(cairn_samba_codec PROPERTIES POSITION_INDEPENDENT_CODE ON
+  CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+
+find_package(PkgConfig QUIET)
+if(PkgConfig_FOUND)
+  pkg_check_modules(SAMBA_CLIENT QUIET IMPORTED_TARGET
+    dcerpc samba-credentials samba-hostconfig samba-util ndr_standard)
+endif()
+if(NOT SAMBA_CLIENT_FOUND)
+  message(WARNING "Samba's client development files (package samba-dev) are missing: "
+                  "cairnmark-samba.so is not built, and remote checks fail as unreachable.")
+  return()
+endif()
+
+add_library(cairnmark-samba MODULE
+  platform/samba/backends.cc
+  platform/samba/session.c
+)
+set_target_properties(cairnmark-samba PROPERTIES
+  PREFIX ""
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
+  C_VISIBILITY_PRESET hidden
+  CXX_VISIBILITY_PRESET hidden
+  VISIBILITY_INLINES_HIDDEN ON)
+# Imported include directories count as system directories, which keeps Samba's own warnings
+# out of the build.
+target_link_libraries(cairnmark-samba PRIVATE cairn_samba_codec PkgConfig::SAMBA_CLIENT)
+target_link_options(cairnmark-samba PRIVATE -Wl,--no-undefined)
+# Building the binary builds the module it loads.
+add_dependencies(cairn_platform cairnmark-samba)
