@@ -13,8 +13,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view tail(reinterpret_cast<const char*>(data), size);
   const int code = cairn::runChecks(tail, fake.platform);
   switch (code) {
-    case 0: case 1: case 2: case 4: case 8: case 9: case 16: case 32: case 64: case 99: break;
-    default: std::abort();
+    case 0:
+    case 1:
+    case 2:
+    case 4:
+    case 8:
+    case 9:
+    case 16:
+    case 32:
+    case 64:
+    case 99:
+      break;
+    default:
+      std::abort();
   }
   if (!fake.icmp.openHandles.empty() || !fake.registry.openKeys.empty() ||
       !fake.net.eachRecordReleasedOnce())

@@ -16,8 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::uint32_t address = cairn::parseDottedAddress(text);
   if (address != lenient) std::abort();
   const std::string dotted = cairn::formatDottedAddress(address);
-  if (!cairn::isDottedAddress(dotted) || cairn::parseDottedAddress(dotted) != address)
-    std::abort();
+  if (!cairn::isDottedAddress(dotted) || cairn::parseDottedAddress(dotted) != address) std::abort();
   if (text.size() > 15 || dotted.size() > text.size()) std::abort();
   return 0;
 }
