@@ -8,6 +8,8 @@ packages=(
   cmake g++ make googletest libgtest-dev
   # end-to-end tests in private namespaces
   iproute2 nftables util-linux iputils-ping
+  # the Samba backend module (cairnmark-samba.so): Samba's DCE/RPC client and pkg-config
+  samba-dev pkg-config
   # fuzzing and sanitizers
   clang libclang-rt-14-dev
   # benchmarks
