@@ -33,7 +33,10 @@ const std::string InNewdom = " + Remote PC is in target domain: NEWDOM";
 const std::string Up = " + Host UP. Successfully pinged: 10.1.2.3";
 
 Script echoes(std::initializer_list<EchoResult> results) {
-  return [=](FakePlatform& f) { f.icmp.results.assign(results.begin(), results.end()); };
+  // A copy: the list's array ends with the full expression that made it.
+  return [kept = std::vector<EchoResult>(results)](FakePlatform& f) {
+    f.icmp.results.assign(kept.begin(), kept.end());
+  };
 }
 
 const Script Silent = echoes({{0, IpReqTimedOut}, {0, IpReqTimedOut}});
