@@ -17,3 +17,5 @@ target_link_libraries(cairn_platform PUBLIC ws2_32 iphlpapi netapi32 advapi32)
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" OR CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
   add_link_options(-static)
 endif()
+# A Release exe ships without symbols; the test build keeps them for Wine's backtraces.
+add_link_options($<$<CONFIG:Release,MinSizeRel>:-s>)

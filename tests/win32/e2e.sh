@@ -165,6 +165,34 @@ case $group in
       failures=$((failures + 1))
     fi
     ;;
+  batch)
+    # The README's sample batch file, run by Wine's cmd over a list of lab PCs: what counts is
+    # the errorlevel it records for each (cmd's own status is the last run's).
+    cases=$((cases + 1))
+    readme=$(dirname "$0")/../../README.md
+    mkdir "$scratch/batch"
+    awk '/^## Windows build/ { section = 1 } section && /^```bat/ { body = 1; next }
+         body && /^```/ { exit } body { printf "%s\r\n", $0 }' "$readme" >"$scratch/batch/check.bat"
+    cp "$cairnmark" "$scratch/batch/cairnmark.exe"
+    printf '; lab PCs\r\npc02\r\nnosuchpc\r\n127.0.0.77\r\n%s\r\nabcdefghijklmnopq\r\n' \
+      "$CAIRN_WINE_LAB_HOST" >"$scratch/batch/pcs.txt"
+    printf 'pc,errorlevel\r\npc02,2\r\nnosuchpc,1\r\n127.0.0.77,1\r\n%s,2\r\nabcdefghijklmnopq,99\r\n' \
+      "$CAIRN_WINE_LAB_HOST" >"$scratch/expected"
+    status=0
+    (cd "$scratch/batch" && wine cmd /c check.bat >"$scratch/actual" 2>&1) || status=$?
+    if [[ ! -s $scratch/batch/check.bat ]]; then
+      echo "FAIL batch/SampleBatchFile: no bat block under \"## Windows build\" in README.md"
+      failures=$((failures + 1))
+    elif cmp -s "$scratch/expected" "$scratch/batch/results.csv"; then
+      echo "ok   batch/SampleBatchFile"
+    else
+      echo "FAIL batch/SampleBatchFile: cmd status $status"
+      sed 's/^/  output: /' "$scratch/actual"
+      echo "  expected:"; od -c "$scratch/expected" | sed 's/^/    /'
+      echo "  results.csv:"; od -c "$scratch/batch/results.csv" 2>&1 | sed 's/^/    /'
+      failures=$((failures + 1))
+    fi
+    ;;
   *)
     echo "unknown group $group"
     exit 2
