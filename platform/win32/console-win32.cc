@@ -3,9 +3,6 @@
 // buffering), so bytes reach the reader in the order the run wrote them even if it then crashes.
 #include <windows.h>
 
-#include <cstdlib>
-#include <exception>
-
 #include "platform/console.h"
 #include "platform/win32/crash_guard.h"
 
