@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# tests/lab/lab_case.sh STATE_DIR CASES_FILE CASE CAIRNMARK CAIRNMARK_LABKEY
+#
+# Runs one case of CASES_FILE inside the running lab and checks what a batch file and a person
+# would see: the exit code, the exact bytes on standard output (CR LF line ends), an empty
+# standard error, and, read back on the lab PC itself, the Winlogon values afterwards.
+#
+# A case is a block that starts with "=== NAME" and holds these lines:
+#   binary: real | labkey     real: rewrites the Winlogon key; labkey: the writable stand-in
+#   reseed: PC                before the run, give PC's Winlogon values their start data
+#   run: ARGS...              the command line (split at blanks)
+#   exit: CODE
+#   max-seconds: N            the run must end within N seconds
+#   >TEXT                     one expected line of standard output, TEXT exactly (no line: none)
+#   value: PC real|lab NAME DATA   afterwards the value holds DATA ("-": does not exist)
+set -euo pipefail
+(($# == 5)) || { echo "usage: $0 STATE_DIR CASES_FILE CASE CAIRNMARK CAIRNMARK_LABKEY" >&2; exit 2; }
+state=$1 cases=$2 name=$3
+lab=$(cd "$(dirname "$0")/../../lab" && pwd -P)
+declare -A binaries=([real]=$4 [labkey]=$5)
+
+binary='' exit_code='' max_seconds=60 found=0
+args=() reseed=() expected_lines=() values=()
+in_case=0
+while IFS= read -r line || [[ -n $line ]]; do
+  if [[ $line == "=== "* ]]; then
+    ((in_case)) && break
+    [[ $line =~ ^===\ +(.*)$ && ${BASH_REMATCH[1]} == "$name" ]] && in_case=1 found=1
+    continue
+  fi
+  ((in_case)) || continue
+  case $line in
+    'binary: '*) binary=${line#binary: } ;;
+    'reseed: '*) reseed+=("${line#reseed: }") ;;
+    'run: '*) read -r -a args <<<"${line#run: }" ;;
+    'exit: '*) exit_code=${line#exit: } ;;
+    'max-seconds: '*) max_seconds=${line#max-seconds: } ;;
+    '>'*) expected_lines+=("${line#>}") ;;
+    'value: '*) values+=("${line#value: }") ;;
+    '' | '#'*) ;;
+    *) echo "case $name: cannot read: $line" >&2; exit 2 ;;
+  esac
+done <"$cases"
+((found)) || { echo "no case $name in $cases" >&2; exit 2; }
+[[ -n ${binaries[$binary]:-} && -n $exit_code ]] || { echo "case $name: binary or exit missing" >&2; exit 2; }
+
+for pc in "${reseed[@]}"; do bash "$lab/reseed.sh" "$state" "$pc"; done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+expected=$work/expected
+: >"$expected"
+for text in "${expected_lines[@]}"; do printf '%s\r\n' "$text" >>"$expected"; done
+
+echo "run: ${binaries[$binary]##*/} ${args[*]}"
+started=$(date +%s%N)
+status=0
+bash "$lab/run.sh" "$state" "${binaries[$binary]}" "${args[@]}" >"$work/stdout" 2>"$work/stderr" ||
+  status=$?
+elapsed_ms=$((($(date +%s%N) - started) / 1000000))
+echo "exit $status after $elapsed_ms ms"
+
+failed=0
+fail() {
+  echo "FAIL: $*"
+  failed=1
+}
+((status == exit_code)) || fail "exit code $status, expected $exit_code"
+if ! cmp -s "$expected" "$work/stdout"; then
+  fail "standard output differs (expected, then actual; ^M is CR):"
+  cat -A "$expected" | sed 's/^/  want| /'
+  cat -A "$work/stdout" | sed 's/^/  got | /'
+fi
+[[ ! -s $work/stderr ]] || { fail "standard error is not empty:"; sed 's/^/  | /' "$work/stderr"; }
+((elapsed_ms <= max_seconds * 1000)) || fail "took $elapsed_ms ms, bound is $max_seconds s"
+
+for value in "${values[@]}"; do
+  read -r pc key value_name want <<<"$value"
+  got=$(bash "$lab/getvalue.sh" "$state" "$pc" "$key" "$value_name") || got=-
+  [[ $got == "$want" ]] || fail "$pc $key $value_name holds '$got', expected '$want'"
+done
+exit "$failed"
