@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/posix/utf.h"
+#include "platform/samba/host_name.h"
 #include "platform/samba/module.h"
 #include "platform/samba/rpc_calls.h"
 #include "platform/samba/session.h"
@@ -29,12 +30,6 @@ constexpr std::uint32_t ErrorMoreData = 234;          // ERROR_MORE_DATA
 // The most value data one query asks for: the limit of winreg's QueryValue data.
 constexpr std::uint32_t QueryCapacityLimit = 0x4000000;
 
-// A server path's host: the text after the leading backslashes.
-std::string hostOf(std::string_view serverPath) {
-  const auto start = serverPath.find_first_not_of('\\');
-  return start == std::string_view::npos ? std::string() : std::string(serverPath.substr(start));
-}
-
 // The one SMB session of the process, made on first use. It is never torn down: the process
 // ends right after the run, and Samba's libraries need no orderly shutdown.
 class Transport {
@@ -43,7 +38,7 @@ class Transport {
   std::uint32_t call(const std::string& host, CairnPipe pipe, std::uint16_t opnum,
                      const ndr::Bytes& request, ndr::Bytes& reply) {
     CairnSession* s = session();
-    if (s == nullptr) return CairnStatusBadNetPath;
+    if (s == nullptr || host.empty()) return CairnStatusBadNetPath;
     if (const std::uint32_t status = cairnSessionOpenPipe(s, host.c_str(), pipe, ConnectTimeoutMs))
       return status;
     return callOpen(pipe, opnum, request, reply);
@@ -134,7 +129,8 @@ class SambaNetManagement final : public NetManagement {
  private:
   std::uint32_t query(const std::u16string& serverPath, CairnPipe pipe, std::uint16_t opnum,
                       const ndr::Bytes& request, ndr::Bytes& reply) {
-    return transport_.call(hostOf(utf16ToUtf8(serverPath.c_str())), pipe, opnum, request, reply);
+    return transport_.call(hostFromServerPath(utf16ToUtf8(serverPath.c_str())), pipe, opnum,
+                           request, reply);
   }
 
   // The check run retries a failed query once, and that second attempt must not inherit a
@@ -153,8 +149,9 @@ class SambaRegistry final : public Registry {
 
   std::uint32_t connect(const std::string& machineName, RegKey* root) override {
     ndr::Bytes reply;
-    std::uint32_t status = transport_.call(hostOf(machineName), CairnPipeWinreg, rpc::OpenHKLMOpnum,
-                                           rpc::encodeOpenHKLM(MaximumAllowed), reply);
+    std::uint32_t status =
+        transport_.call(hostFromServerPath(machineName), CairnPipeWinreg, rpc::OpenHKLMOpnum,
+                        rpc::encodeOpenHKLM(MaximumAllowed), reply);
     return status != 0 ? status : keepHandle(reply, root);
   }
 

@@ -2,6 +2,7 @@
 # cairnmark-samba.so, which links Samba's DCE/RPC client and is placed next to the binary.
 
 add_library(cairn_samba_codec STATIC
+  platform/samba/host_name.cc
   platform/samba/ndr.cc
   platform/samba/rpc_calls.cc
   platform/samba/text_data.cc
