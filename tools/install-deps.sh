@@ -8,6 +8,7 @@ packages=(
   cmake g++ make googletest libgtest-dev
   # end-to-end tests in private namespaces
   iproute2 nftables util-linux iputils-ping
+  samba smbclient  # the lab's Samba PCs (lab/) and Samba's client tools that check them
   # the Samba backend module (cairnmark-samba.so): Samba's DCE/RPC client and pkg-config
   samba-dev pkg-config
   # fuzzing and sanitizers
