@@ -12,4 +12,5 @@ shift
 (($#)) || lab_die "usage: lab/run.sh STATE_DIR CMD [ARGS...]"
 pid=$(lab_holder_pid "$state") || lab_die "no lab running for $state"
 export USER=$LAB_USER PASSWD=$LAB_PASSWORD LAB_STATE=$state
-exec nsenter -t "$pid" -n -m -- "$@"
+# setns() into a mount namespace moves the working directory to its root: keep the caller's.
+exec nsenter -t "$pid" -n -m --wd="$PWD" -- "$@"
