@@ -29,6 +29,8 @@ expect() {
   local name=$1 status=$2 format=$3 program=$4
   shift 4
   cases=$((cases + 1))
+  # The expected output is a printf format, so that CR, LF and BEL read as they are written.
+  # shellcheck disable=SC2059
   printf "$format" >"$scratch/expected"
   local started=$SECONDS actual=0
   wine "$program" "$@" >"$scratch/actual" 2>"$scratch/stderr" </dev/null || actual=$?
