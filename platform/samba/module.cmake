@@ -1,10 +1,11 @@
-# The Samba backend: NDR codecs (plain C++, also unit-tested) and the module
+# The Samba backend: NDR codecs and the services over them (plain C++, unit-tested), and the module
 # cairnmark-samba.so, which links Samba's DCE/RPC client and is placed next to the binary.
 
 add_library(cairn_samba_codec STATIC
   platform/samba/host_name.cc
   platform/samba/ndr.cc
   platform/samba/rpc_calls.cc
+  platform/samba/services.cc
   platform/samba/text_data.cc
   platform/posix/utf.cc
 )
