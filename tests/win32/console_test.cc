@@ -23,10 +23,14 @@ std::string directoryOfThisTest() {
 
 const std::string ProbePath = directoryOfThisTest() + "console_probe.exe";
 
+// Where the probe's standard output goes: to the test, nowhere (no handle), or into a pipe
+// whose reader has gone.
+enum class Output { Collected, NoHandle, ReaderGone };
+
 // Starts the probe with exactly this command line and the mode in its environment, and
 // collects its standard output until it ends.
 ProcessRun runProbe(const std::string& mode, std::string commandLine,
-                    const std::string& program = ProbePath) {
+                    const std::string& program = ProbePath, Output output = Output::Collected) {
   ::SetEnvironmentVariableA("CAIRN_PROBE_MODE", mode.c_str());
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   HANDLE readEnd = nullptr;
@@ -38,8 +42,12 @@ ProcessRun runProbe(const std::string& mode, std::string commandLine,
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = nullptr;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;  // anything on standard error would show up as a wrong byte
+  // Anything on standard error would show up as a wrong byte.
+  startup.hStdOutput = startup.hStdError = output == Output::NoHandle ? nullptr : writeEnd;
+  if (output == Output::ReaderGone) {
+    ::CloseHandle(readEnd);
+    readEnd = nullptr;
+  }
   PROCESS_INFORMATION process{};
   const BOOL started = ::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
                                         0, nullptr, nullptr, &startup, &process);
@@ -48,14 +56,16 @@ ProcessRun runProbe(const std::string& mode, std::string commandLine,
   ProcessRun run;
   if (!started) {
     ADD_FAILURE() << "CreateProcessA failed: " << ::GetLastError();
-    ::CloseHandle(readEnd);
+    if (readEnd != nullptr) ::CloseHandle(readEnd);
     return run;
   }
-  char buffer[4096];
-  DWORD received = 0;
-  while (::ReadFile(readEnd, buffer, sizeof buffer, &received, nullptr) && received > 0)
-    run.output.append(buffer, received);
-  ::CloseHandle(readEnd);
+  if (readEnd != nullptr) {
+    char buffer[4096];
+    DWORD received = 0;
+    while (::ReadFile(readEnd, buffer, sizeof buffer, &received, nullptr) && received > 0)
+      run.output.append(buffer, received);
+    ::CloseHandle(readEnd);
+  }
   EXPECT_EQ(::WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
   ::GetExitCodeProcess(process.hProcess, &run.exitCode);
   ::CloseHandle(process.hThread);
@@ -168,6 +178,33 @@ INSTANTIATE_TEST_SUITE_P(
                     OutputCase{"Code16", {"x"}, 1, 16}, OutputCase{"Code32", {"x"}, 1, 32},
                     OutputCase{"Code64", {"x"}, 1, 64}, OutputCase{"Code99", {"x"}, 1, 99}),
     [](const testing::TestParamInfo<OutputCase>& info) { return info.param.name; });
+
+struct LostOutputCase {
+  const char* name;
+  Output output;
+};
+
+void PrintTo(const LostOutputCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class LostOutputTest : public testing::TestWithParam<LostOutputCase> {};
+
+// Output that cannot be delivered costs the lines, never the run's exit code or its end.
+TEST_P(LostOutputTest, ExitCodeSurvivesUndeliveredOutput) {
+  const std::string commandLine =
+      "\"" + ProbePath + "\" 64 " + hexOf(" + Resolved hostname to: 10.1.2.3\r\n") + "*5000";
+  const ProcessRun run = runProbe("write", commandLine, ProbePath, GetParam().output);
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(run.exitCode, 64u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fates, LostOutputTest,
+                         testing::Values(LostOutputCase{"NoHandle", Output::NoHandle},
+                                         LostOutputCase{"ReaderGone", Output::ReaderGone}),
+                         [](const testing::TestParamInfo<LostOutputCase>& info) {
+                           return info.param.name;
+                         });
 
 struct CrashCase {
   const char* mode;
