@@ -120,8 +120,12 @@ static void deadlineReached(struct tevent_context* events, struct tevent_timer* 
  * COMPOSITE_STATE_ERROR (3). The state is the first member of struct composite_context
  * (libcli/composite/composite.h, unchanged since Samba 4.0); that header is not installed,
  * and the library's own wait knows no deadline, which is why the state is read here. */
+static int compositeState(const struct composite_context* request) {
+  return *(const int*)request;
+}
+
 static bool compositeFinished(const struct composite_context* request) {
-  return *(const int*)request >= 2;
+  return compositeState(request) >= 2;
 }
 
 /* Runs the event loop until the request finishes or the deadline passes. The timer only sets
@@ -129,6 +133,9 @@ static bool compositeFinished(const struct composite_context* request) {
  * the stack from under it. */
 static bool waitComposite(struct CairnSession* session, struct composite_context* request,
                           unsigned timeoutMs) {
+  /* A state outside INIT..ERROR would mean the layout changed: waiting on it could never end,
+   * so the request fails instead. */
+  if (compositeState(request) < 0 || compositeState(request) > 3) return false;
   bool expired = false;
   struct tevent_timer* timer =
       tevent_add_timer(session->events, request,
