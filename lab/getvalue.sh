@@ -15,7 +15,7 @@ case $3 in
   lab) key=$LAB_KEY ;;
   *) lab_die "key must be real or lab, not $3" ;;
 esac
-conf=$state/pcs/$pc/smb.conf
-[[ -f $conf ]] || lab_die "no lab PC $pc"
+conf=$LAB_ROOT/pcs/$pc/smb.conf
+lab_enter "$state" test -f "$conf" || lab_die "no lab PC $pc"
 out=$(lab_enter "$state" net -s "$conf" registry getvalue "$key" "$4" 2>/dev/null) || exit 1
 sed -n 's/^Value *= "\(.*\)"$/\1/p' <<<"$out"

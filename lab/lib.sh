@@ -13,6 +13,11 @@ LAB_PASSWORD='Lab-Pass-1'
 LAB_UID=61000
 LAB_GID=61000
 
+# Where the lab PCs keep their configuration, state and pid files: a tmpfs that exists only in
+# the lab's mount namespace (so it needs no clean-up, and the PCs' users can reach it whatever
+# STATE_DIR's permissions). From outside: /proc/<holder pid>/root$LAB_ROOT.
+LAB_ROOT=/run/samba/lab
+
 # Registry keys under HKEY_LOCAL_MACHINE: the real Winlogon key (Samba refuses writes there) and
 # the writable stand-in that the lab-key build of cairnmark rewrites.
 REAL_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon'

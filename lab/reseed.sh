@@ -8,6 +8,6 @@ source "$lab_dir/lib.sh"
 
 state=$(lab_state_dir "${1:-}")
 (($# == 2)) || lab_die "usage: lab/reseed.sh STATE_DIR PC"
-dir=$state/pcs/${2^^}
-[[ -f $dir/seed.reg ]] || lab_die "no lab PC ${2^^}"
+dir=$LAB_ROOT/pcs/${2^^}
+lab_enter "$state" test -f "$dir/seed.reg" || lab_die "no lab PC ${2^^}"
 lab_enter "$state" net -s "$dir/smb.conf" registry import "$dir/seed.reg" >/dev/null

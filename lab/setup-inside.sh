@@ -5,7 +5,6 @@ set -euo pipefail
 lab_dir=$(cd "$(dirname "$0")" && pwd -P)
 # shellcheck source=lab/lib.sh
 source "$lab_dir/lib.sh"
-state=$1
 
 log() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
 
@@ -15,10 +14,9 @@ for dir in /var/log/samba /run/samba /var/lib/samba /var/cache/samba; do
   mkdir -p "$dir"
   mount -t tmpfs -o mode=0755 lab-samba "$dir"
 done
-mkdir -p /var/lib/samba/private /var/lib/samba/usershares
-mount -t tmpfs -o mode=0700 lab-etc "$state/etc-rw"
-mkdir -p "$state/etc-rw/upper" "$state/etc-rw/work"
-mount -t overlay lab-etc -o "lowerdir=/etc,upperdir=$state/etc-rw/upper,workdir=$state/etc-rw/work" /etc
+mkdir -p /var/lib/samba/private /var/lib/samba/usershares "$LAB_ROOT/pcs"
+mkdir -m 0700 "$LAB_ROOT/etc" "$LAB_ROOT/etc/upper" "$LAB_ROOT/etc/work"
+mount -t overlay lab-etc -o "lowerdir=/etc,upperdir=$LAB_ROOT/etc/upper,workdir=$LAB_ROOT/etc/work" /etc
 
 {
   echo "127.0.0.1 localhost"
@@ -72,8 +70,8 @@ done
   [[ -n $nowinreg ]] && echo "    ip daddr { $nowinreg } tcp dport != 445 ct state new reject with tcp reset"
   echo "  }"
   echo "}"
-} >"$state/lab.nft"
-nft -f "$state/lab.nft"
+} >"$LAB_ROOT/lab.nft"
+nft -f "$LAB_ROOT/lab.nft"
 
 # --- The PCs.
 write_conf() { # NAME WORKGROUP ADDRESSES DIR [extra lines...]
@@ -124,7 +122,7 @@ write_seed() { # NAME
 
 # Prepares one PC's private state (users, Administrators, registry) and starts its daemons.
 start_pc() { # NAME KIND ADDRESSES
-  local name=$1 kind=$2 addrs=$3 dir="$state/pcs/$1" conf
+  local name=$1 kind=$2 addrs=$3 dir="$LAB_ROOT/pcs/$1" conf
   conf=$dir/smb.conf
   mkdir -p "$dir"/{lock,state,cache,private,binddns,pid,ncalrpc,usershares,log}
   chmod 0700 "$dir/private"

@@ -17,7 +17,6 @@ done
 [[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (package samba)"
 
 rm -f "$state/holder.pid" "$state/netns.id" "$state/lab.log"
-mkdir -p "$state/etc-rw"
 
 # The holder owns the lab's network and mount namespaces (private mount propagation, so no
 # mount made inside reaches the machine); its own session keeps it out of the caller's signals.
@@ -33,7 +32,7 @@ done
 readlink "/proc/$(<"$state/holder.pid")/ns/net" >"$state/netns.id"
 
 started=$(date +%s%N)
-if ! lab_enter "$state" bash "$lab_dir/setup-inside.sh" "$state" >>"$state/lab.log" 2>&1; then
+if ! lab_enter "$state" bash "$lab_dir/setup-inside.sh" >>"$state/lab.log" 2>&1; then
   tail -n 30 "$state/lab.log" >&2
   lab_die "start failed (log: $state/lab.log); run lab/stop.sh $state"
 fi

@@ -27,7 +27,7 @@ lab_processes() {
 
 # TERM the daemons named in their pid files first: smbd, then samba-dcerpcd (which is not smbd's
 # child and outlives it).
-for dir in "$state"/pcs/*/pid; do
+for dir in "/proc/$holder/root$LAB_ROOT"/pcs/*/pid; do
   for daemon in smbd samba-dcerpcd; do
     [[ -s $dir/$daemon.pid ]] || continue
     pid=$(<"$dir/$daemon.pid")
@@ -62,6 +62,5 @@ if [[ -n $holder && -n $netns && $(readlink "/proc/$holder/ns/net" 2>/dev/null) 
   done
 fi
 
-rm -rf "$state/pcs" "$state/etc-rw" "$state/lab.nft"
 rm -f "$state/holder.pid" "$state/netns.id"
 echo "lab: stopped ($state)"
