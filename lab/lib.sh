@@ -12,6 +12,9 @@ LAB_GROUP=labadmins
 LAB_PASSWORD='Lab-Pass-1'
 LAB_UID=61000
 LAB_GID=61000
+# A lab user without administrator rights (same password): what a PC refuses to tell.
+LAB_PLAIN_USER=labuser
+LAB_PLAIN_UID=61001
 
 # Where the lab PCs keep their configuration, state and pid files: a tmpfs that exists only in
 # the lab's mount namespace (so it needs no clean-up, and the PCs' users can reach it whatever
@@ -44,14 +47,15 @@ LAB_HOSTS=(
 )
 
 # Winlogon values each smbd PC starts with, as "KEY|VALUE NAME|DATA"; KEY is real or lab. A
-# listed key with no values is created empty. Absent values are the point of PC07 and PC08.
+# A key with no values listed is not created. Absent values and keys are the point of PC07 and
+# PC08: PC07 has no lab key at all.
 lab_seed() {
   case "$1" in
     PC01 | PC02)
       printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM"
       ;;
-    PC07) printf '%s\n' "lab|AltDefaultDomainName|OLDDOM" ;;
+    PC07) printf '%s\n' "real|AltDefaultDomainName|OLDDOM" ;;
     PC08) printf '%s\n' "real|DefaultDomainName|NEWDOM" "lab|DefaultDomainName|NEWDOM" ;;
     PC09)
       printf '%s\n' "real|DefaultDomainName|NewDom" "real|AltDefaultDomainName|newDOM" \

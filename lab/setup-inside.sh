@@ -37,6 +37,9 @@ EOF
 echo "$LAB_USER:x:$LAB_UID:$LAB_GID:lab administrator:/nonexistent:/usr/sbin/nologin" >>/etc/passwd
 echo "$LAB_GROUP:x:$LAB_GID:$LAB_USER" >>/etc/group
 echo "$LAB_USER:!:20000:0:99999:7:::" >>/etc/shadow
+echo "$LAB_PLAIN_USER:x:$LAB_PLAIN_UID:$LAB_PLAIN_UID:lab user:/nonexistent:/usr/sbin/nologin" >>/etc/passwd
+echo "$LAB_PLAIN_USER:x:$LAB_PLAIN_UID:" >>/etc/group
+echo "$LAB_PLAIN_USER:!:20000:0:99999:7:::" >>/etc/shadow
 # Samba's command-line clients read this; cairnmark's backend needs no smb.conf at all.
 mkdir -p /etc/samba
 cat >/etc/samba/smb.conf <<'EOF'
@@ -139,7 +142,10 @@ start_pc() { # NAME KIND ADDRESSES
         "ncalrpc dir = $dir/ncalrpc-smbd" >"$conf"
       ;;
   esac
-  printf '%s\n%s\n' "$LAB_PASSWORD" "$LAB_PASSWORD" | smbpasswd -c "$conf" -s -a "$LAB_USER" >/dev/null
+  local user
+  for user in "$LAB_USER" "$LAB_PLAIN_USER"; do
+    printf '%s\n%s\n' "$LAB_PASSWORD" "$LAB_PASSWORD" | smbpasswd -c "$conf" -s -a "$user" >/dev/null
+  done
   net -s "$conf" groupmap add sid=S-1-5-32-544 unixgroup="$LAB_GROUP" type=builtin \
     ntgroup=Administrators >/dev/null
   write_seed "$name" >"$dir/seed.reg"

@@ -9,6 +9,7 @@
 #   binary: real | labkey     real: rewrites the Winlogon key; labkey: the writable stand-in
 #   reseed: PC                before the run, give PC's Winlogon values their start data
 #   run: ARGS...              the command line (split at blanks)
+#   env: NAME=VALUE           run with this environment variable (e.g. other credentials)
 #   exit: CODE
 #   max-seconds: N            the run must end within N seconds
 #   >TEXT                     one expected line of standard output, TEXT exactly (no line: none)
@@ -20,7 +21,7 @@ lab=$(cd "$(dirname "$0")/../../lab" && pwd -P)
 declare -A binaries=([real]=$4 [labkey]=$5)
 
 binary='' exit_code='' max_seconds=60 found=0
-args=() reseed=() expected_lines=() values=()
+args=() environment=() reseed=() expected_lines=() values=()
 in_case=0
 while IFS= read -r line || [[ -n $line ]]; do
   if [[ $line == "=== "* ]]; then
@@ -33,6 +34,7 @@ while IFS= read -r line || [[ -n $line ]]; do
     'binary: '*) binary=${line#binary: } ;;
     'reseed: '*) reseed+=("${line#reseed: }") ;;
     'run: '*) read -r -a args <<<"${line#run: }" ;;
+    'env: '*) environment+=("${line#env: }") ;;
     'exit: '*) exit_code=${line#exit: } ;;
     'max-seconds: '*) max_seconds=${line#max-seconds: } ;;
     '>'*) expected_lines+=("${line#>}") ;;
@@ -52,10 +54,11 @@ expected=$work/expected
 : >"$expected"
 for text in "${expected_lines[@]}"; do printf '%s\r\n' "$text" >>"$expected"; done
 
-echo "run: ${binaries[$binary]##*/} ${args[*]}"
+echo "run: ${environment[*]} ${binaries[$binary]##*/} ${args[*]}"
 started=$(date +%s%N)
 status=0
-bash "$lab/run.sh" "$state" "${binaries[$binary]}" "${args[@]}" >"$work/stdout" 2>"$work/stderr" ||
+bash "$lab/run.sh" "$state" env "${environment[@]}" "${binaries[$binary]}" "${args[@]}" \
+  >"$work/stdout" 2>"$work/stderr" ||
   status=$?
 elapsed_ms=$((($(date +%s%N) - started) / 1000000))
 echo "exit $status after $elapsed_ms ms"
