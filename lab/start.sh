@@ -8,8 +8,10 @@ lab_dir=$(cd "$(dirname "$0")" && pwd -P)
 source "$lab_dir/lib.sh"
 
 state=$(lab_state_dir "${1:-}")
-if lab_holder_pid "$state" >/dev/null; then
-  lab_die "a lab is already running for $state (lab/stop.sh first)"
+# What an earlier lab of this STATE_DIR left (a run that was killed before its stop) goes first.
+if [[ -e $state/holder.pid || -e $state/netns.id ]]; then
+  echo "lab: stopping the earlier lab of $state first" >&2
+  bash "$lab_dir/stop.sh" "$state" >&2
 fi
 for tool in smbd net smbpasswd rpcclient nft ip unshare nsenter; do
   command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh)"
