@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # lab/start.sh STATE_DIR: starts the lab PCs and returns once every one of them answers an RPC.
-# Everything the lab needs is written under STATE_DIR; lab/stop.sh STATE_DIR undoes it all, also
+# STATE_DIR receives the holder's pid, the namespace's id and the start-up log; the PCs' own
+# files live on a tmpfs inside the lab's namespace. lab/stop.sh STATE_DIR undoes it all, also
 # after a start that failed half-way.
 set -euo pipefail
 lab_dir=$(cd "$(dirname "$0")" && pwd -P)
