@@ -4,15 +4,15 @@
 #include "front/check_run.h"
 #include "front/command_line.h"
 #include "platform/platform.h"
+#include "platform/remote_services.h"
 
 int main(int argc, char** argv) {
   using namespace cairn;
   const auto console = makeSystemConsole(argc, argv);
   const auto sockets = makeSystemSockets();
   const auto icmp = makeSystemIcmpEcho();
-  const auto netManagement = makeSystemNetManagement();
-  const auto registry = makeSystemRegistry();
-  Platform platform{*console, *sockets, *icmp, *netManagement, *registry};
+  const RemoteServices remote = makeSystemRemoteServices();
+  Platform platform{*console, *sockets, *icmp, *remote.netManagement, *remote.registry};
   const std::string commandLine = console->commandLine();
   console->exitProcess(runChecks(commandTailOf(commandLine), platform));
 }

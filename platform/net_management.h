@@ -34,6 +34,4 @@ class NetManagement {
   virtual void freeBuffer(NetRecord record) = 0;
 };
 
-std::unique_ptr<NetManagement> makeSystemNetManagement();
-
 }  // namespace cairn

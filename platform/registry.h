@@ -38,6 +38,4 @@ class Registry {
   virtual void closeKey(RegKey key) = 0;
 };
 
-std::unique_ptr<Registry> makeSystemRegistry();
-
 }  // namespace cairn

@@ -7,8 +7,7 @@
 
 #include <string>
 
-#include "platform/net_management.h"
-#include "platform/registry.h"
+#include "platform/remote_services.h"
 #include "platform/samba/module.h"
 
 namespace cairn {
@@ -16,92 +15,116 @@ namespace {
 
 constexpr std::uint32_t BadNetPath = 53;  // ERROR_BAD_NETPATH
 
-struct SambaServices {
-  NetManagement* netManagement = nullptr;
-  Registry* registry = nullptr;
-};
+// The module, loaded on the first call that needs it and shared by both services. A failed
+// load is not retried. dlerror's text is never shown: the outcome is the calls' status alone.
+class SambaModule {
+ public:
+  SambaBackends* backends() {
+    if (!attempted_) {
+      attempted_ = true;
+      backends_.reset(load());
+    }
+    return backends_.get();
+  }
 
-// The module's path: next to the running binary, wherever it was started from.
-std::string modulePath() {
-  std::string path(4096, '\0');
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(length));
-  return path.substr(0, path.rfind('/') + 1) + SambaModuleFile;
-}
+ private:
+  // The module's path: next to the running binary, wherever it was started from.
+  static std::string modulePath() {
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path.substr(0, path.rfind('/') + 1) + SambaModuleFile;
+  }
 
-// Loads the module once per process; a failed load is not retried. dlerror's text is never
-// shown: the outcome is the calls' failure status alone.
-const SambaServices& sambaServices() {
-  static const SambaServices services = [] {
-    SambaServices loaded;
+  // The module stays mapped for the life of the process: its objects outlive this loader's
+  // callers' last use, and unloading Samba's libraries buys nothing before the process ends.
+  static SambaBackends* load() {
     const std::string path = modulePath();
-    if (path.empty()) return loaded;
+    if (path.empty()) return nullptr;
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module == nullptr) return loaded;
+    if (module == nullptr) return nullptr;
     const auto entry = reinterpret_cast<SambaModuleEntryFunction>(dlsym(module, SambaModuleEntry));
-    if (entry == nullptr) return loaded;
-    entry(&loaded.netManagement, &loaded.registry);
-    return loaded;
-  }();
-  return services;
-}
+    return entry != nullptr ? entry() : nullptr;
+  }
+
+  bool attempted_ = false;
+  std::unique_ptr<SambaBackends> backends_;
+};
 
 class LoadingNetManagement final : public NetManagement {
  public:
+  explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
+
   std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
-    NetManagement* backend = sambaServices().netManagement;
+    NetManagement* backend = loaded();
     return backend != nullptr ? backend->workstationInfo(serverPath, record) : BadNetPath;
   }
   std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
-    NetManagement* backend = sambaServices().netManagement;
+    NetManagement* backend = loaded();
     return backend != nullptr ? backend->serverInfo(serverPath, record) : BadNetPath;
   }
   WorkstationNames workstationNames(NetRecord record) override {
-    NetManagement* backend = sambaServices().netManagement;
+    NetManagement* backend = loaded();
     return backend != nullptr ? backend->workstationNames(record) : WorkstationNames{};
   }
   // Only a loaded module can have handed out a record, so a null record never loads it.
   void freeBuffer(NetRecord record) override {
     if (record == nullptr) return;
-    if (NetManagement* backend = sambaServices().netManagement) backend->freeBuffer(record);
+    if (NetManagement* backend = loaded()) backend->freeBuffer(record);
   }
+
+ private:
+  NetManagement* loaded() {
+    SambaBackends* backends = module_->backends();
+    return backends != nullptr ? &backends->netManagement() : nullptr;
+  }
+
+  std::shared_ptr<SambaModule> module_;
 };
 
 class LoadingRegistry final : public Registry {
  public:
+  explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
+
   std::uint32_t connect(const std::string& machineName, RegKey* root) override {
-    Registry* backend = sambaServices().registry;
+    Registry* backend = loaded();
     return backend != nullptr ? backend->connect(machineName, root) : BadNetPath;
   }
   std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
                         RegKey* key) override {
-    Registry* backend = sambaServices().registry;
+    Registry* backend = loaded();
     return backend != nullptr ? backend->openKey(parent, subKey, access, key) : BadNetPath;
   }
   std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
                            unsigned char* data, std::uint32_t* size) override {
-    Registry* backend = sambaServices().registry;
+    Registry* backend = loaded();
     return backend != nullptr ? backend->queryValue(key, valueName, type, data, size) : BadNetPath;
   }
   std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                          const unsigned char* data, std::uint32_t size) override {
-    Registry* backend = sambaServices().registry;
+    Registry* backend = loaded();
     return backend != nullptr ? backend->setValue(key, valueName, type, data, size) : BadNetPath;
   }
   void closeKey(RegKey key) override {
-    if (Registry* backend = sambaServices().registry) backend->closeKey(key);
+    if (Registry* backend = loaded()) backend->closeKey(key);
   }
+
+ private:
+  Registry* loaded() {
+    SambaBackends* backends = module_->backends();
+    return backends != nullptr ? &backends->registry() : nullptr;
+  }
+
+  std::shared_ptr<SambaModule> module_;
 };
 
 }  // namespace
 
-std::unique_ptr<NetManagement> makeSystemNetManagement() {
-  return std::make_unique<LoadingNetManagement>();
-}
-
-std::unique_ptr<Registry> makeSystemRegistry() {
-  return std::make_unique<LoadingRegistry>();
+RemoteServices makeSystemRemoteServices() {
+  const auto module = std::make_shared<SambaModule>();
+  return {std::make_unique<LoadingNetManagement>(module),
+          std::make_unique<LoadingRegistry>(module)};
 }
 
 }  // namespace cairn

@@ -71,14 +71,21 @@ class SambaTransport final : public RpcTransport {
   bool created_ = false;
 };
 
+// Both services over the one transport they share.
+class RpcBackends final : public SambaBackends {
+ public:
+  NetManagement& netManagement() override { return *netManagement_; }
+  Registry& registry() override { return *registry_; }
+
+ private:
+  SambaTransport transport_;
+  std::unique_ptr<NetManagement> netManagement_ = makeRpcNetManagement(transport_);
+  std::unique_ptr<Registry> registry_ = makeRpcRegistry(transport_);
+};
+
 }  // namespace
 }  // namespace cairn
 
-extern "C" __attribute__((visibility("default"))) void cairnmarkSambaBackends(
-    cairn::NetManagement** netManagement, cairn::Registry** registry) {
-  static auto* transport = new cairn::SambaTransport;
-  static auto* net = cairn::makeRpcNetManagement(*transport).release();
-  static auto* reg = cairn::makeRpcRegistry(*transport).release();
-  *netManagement = net;
-  *registry = reg;
+extern "C" __attribute__((visibility("default"))) cairn::SambaBackends* cairnmarkSambaBackends() {
+  return new cairn::RpcBackends;
 }

@@ -11,8 +11,15 @@ namespace cairn {
 inline constexpr const char* SambaModuleFile = "cairnmark-samba.so";
 inline constexpr const char* SambaModuleEntry = "cairnmarkSambaBackends";
 
-// Hands out the module's two services. They live as long as the process and are never
-// deleted by the caller; both share one SMB session.
-using SambaModuleEntryFunction = void (*)(NetManagement** netManagement, Registry** registry);
+// The module's two services over one SMB session, owned together.
+class SambaBackends {
+ public:
+  virtual ~SambaBackends() = default;
+  virtual NetManagement& netManagement() = 0;
+  virtual Registry& registry() = 0;
+};
+
+// Makes a new SambaBackends; the caller owns it.
+using SambaModuleEntryFunction = SambaBackends* (*)();
 
 }  // namespace cairn

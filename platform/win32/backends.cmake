@@ -5,6 +5,7 @@ add_library(cairn_platform STATIC
   platform/win32/icmp_echo-win32.cc
   platform/win32/net_management-win32.cc
   platform/win32/registry-win32.cc
+  platform/win32/remote_services-win32.cc
   platform/win32/sockets-win32.cc
 )
 target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})

@@ -5,6 +5,7 @@
 #include <lm.h>
 
 #include "platform/net_management.h"
+#include "platform/win32/remote_services-win32.h"
 
 namespace cairn {
 namespace {
@@ -40,7 +41,7 @@ class Win32NetManagement final : public NetManagement {
 
 }  // namespace
 
-std::unique_ptr<NetManagement> makeSystemNetManagement() {
+std::unique_ptr<NetManagement> makeWin32NetManagement() {
   return std::make_unique<Win32NetManagement>();
 }
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/registry.h"
+#include "platform/win32/remote_services-win32.h"
 
 namespace cairn {
 namespace {
@@ -50,7 +51,7 @@ class Win32Registry final : public Registry {
 
 }  // namespace
 
-std::unique_ptr<Registry> makeSystemRegistry() {
+std::unique_ptr<Registry> makeWin32Registry() {
   return std::make_unique<Win32Registry>();
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/net_management.h"
+#include "platform/win32/remote_services-win32.h"
 
 namespace cairn {
 namespace {
@@ -18,7 +19,7 @@ std::u16string computerName() {
 }
 
 TEST(NetManagementTest, OwnWorkstationRecordNamesThisComputer) {
-  const auto net = makeSystemNetManagement();
+  const auto net = makeWin32NetManagement();
   NetRecord record = nullptr;
   ASSERT_EQ(net->workstationInfo(u"\\\\" + computerName(), &record), 0u);
   ASSERT_NE(record, nullptr);
@@ -46,7 +47,7 @@ class NetManagementFailureTest : public testing::TestWithParam<QueryCase> {};
 // a check run with "Can not access", so both must come back as failures.
 TEST_P(NetManagementFailureTest, UnansweredQueryFails) {
   const QueryCase& c = GetParam();
-  const auto net = makeSystemNetManagement();
+  const auto net = makeWin32NetManagement();
   NetRecord record = nullptr;
   const std::u16string path = c.serverPath.empty() ? u"\\\\" + computerName() : c.serverPath;
   const std::uint32_t status =
@@ -63,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<QueryCase>& info) { return info.param.name; });
 
 TEST(NetManagementTest, NullRecordIsAcceptedEverywhere) {
-  const auto net = makeSystemNetManagement();
+  const auto net = makeWin32NetManagement();
   const WorkstationNames names = net->workstationNames(nullptr);
   EXPECT_EQ(names.computerName, nullptr);
   EXPECT_EQ(names.langroup, nullptr);

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/registry.h"
+#include "platform/win32/remote_services-win32.h"
 #include "remote/winlogon_key.h"
 
 namespace cairn {
@@ -35,7 +36,7 @@ class RegistryTest : public testing::Test {
     registry_->closeKey(root_);
   }
 
-  std::unique_ptr<Registry> registry_ = makeSystemRegistry();
+  std::unique_ptr<Registry> registry_ = makeWin32Registry();
   RegKey root_ = 0;
   RegKey key_ = 0;
 };
@@ -76,7 +77,7 @@ TEST_F(RegistryTest, ShortBufferGetsNoByteBeyondItsSize) {
 }
 
 TEST(RegistryHandleTest, ClosedHandlesNoLongerAnswer) {
-  const auto registry = makeSystemRegistry();
+  const auto registry = makeWin32Registry();
   RegKey root = 0;
   RegKey key = 0;
   ASSERT_EQ(registry->connect("\\\\" + computerName(), &root), 0u);
@@ -107,7 +108,7 @@ class RegistryRefusalTest : public testing::TestWithParam<RefusalCase> {};
 // A refused step reports a non-zero status and hands back no handle.
 TEST_P(RegistryRefusalTest, RefusedStepLeavesNoHandle) {
   const RefusalCase& c = GetParam();
-  const auto registry = makeSystemRegistry();
+  const auto registry = makeWin32Registry();
   RegKey root = 12345;
   const std::string machine = c.machine == "<self>" ? "\\\\" + computerName() : c.machine;
   const std::uint32_t connected = registry->connect(machine, &root);

@@ -1,0 +1,11 @@
+// NETAPI32 and ADVAPI32 open their own connections per call, so the two services share nothing.
+#include "platform/win32/remote_services-win32.h"
+#include "platform/remote_services.h"
+
+namespace cairn {
+
+RemoteServices makeSystemRemoteServices() {
+  return {makeWin32NetManagement(), makeWin32Registry()};
+}
+
+}  // namespace cairn
