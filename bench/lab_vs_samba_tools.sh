@@ -32,10 +32,16 @@ binary=$build/cairnmark-labkey
   { echo "build $binary and cairnmark-samba.so first (bash tools/demo.sh)" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "hyperfine is missing (tools/install-deps.sh)" >&2; exit 1; }
 
-state=$(mktemp -d /tmp/cairnmark-bench.XXXXXX)
-trap 'bash lab/stop.sh "$state" >/dev/null || true; rm -rf "$state"' EXIT
-trap 'exit 130' INT TERM
-bash lab/start.sh "$state"
+# A lab that the caller already runs (CAIRNMARK_LAB_STATE) is used as it is; otherwise one is
+# started here and stopped at the end.
+if [[ -n ${CAIRNMARK_LAB_STATE:-} ]]; then
+  state=$CAIRNMARK_LAB_STATE
+else
+  state=$(mktemp -d /tmp/cairnmark-bench.XXXXXX)
+  trap 'bash lab/stop.sh "$state" >/dev/null || true; rm -rf "$state"' EXIT
+  trap 'exit 130' INT TERM
+  bash lab/start.sh "$state"
+fi
 
 # Both must leave PC01's (lab-key) values at NEWDOM, or the comparison is void.
 for job in "$binary /M pc01 /T newdom /P /S /Q" "bash $here/bench/lab_vs_samba_tools.sh --samba-tools-job"; do
@@ -49,6 +55,7 @@ for job in "$binary /M pc01 /T newdom /P /S /Q" "bash $here/bench/lab_vs_samba_t
 done
 
 bash lab/run.sh "$state" hyperfine --runs "$runs" --warmup 3 \
+  ${CAIRNMARK_BENCH_JSON:+--export-json "$CAIRNMARK_BENCH_JSON"} \
   --prepare "bash $here/lab/reseed.sh $state PC01" \
   --command-name 'cairnmark /M pc01 /T newdom /P /S' "$binary /M pc01 /T newdom /P /S /Q" \
   --command-name 'Samba tools: getent, ping, rpcclient x2, net rpc registry x4' \

@@ -13,12 +13,13 @@ trap 'rm -rf "$scratch"' EXIT
 printf 'int main(void) { return 0; }\n' >"$scratch/exit.c"
 cc -O2 -static -o "$scratch/exit" "$scratch/exit.c"
 
-hyperfine -N --warmup 20 --runs "${RUNS:-300}" -i --export-json "$scratch/times.json" \
+json=${CAIRNMARK_BENCH_JSON:-$scratch/times.json}
+hyperfine -N --warmup 20 --runs "${RUNS:-300}" -i --export-json "$json" \
   -n 'static C exit' "$scratch/exit" \
   -n 'cairnmark /?' "$binary /?" \
   -n 'cairnmark /Q /V error' "$binary /M pc01 /T newdom /V /Q" >/dev/null
 
-python3 - "$scratch/times.json" <<'PY'
+python3 - "$json" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
 base = results[0]["mean"]

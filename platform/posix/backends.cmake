@@ -11,3 +11,10 @@ target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(cairn_platform PUBLIC ${CMAKE_DL_LIBS})
 
 include(platform/samba/module.cmake)
+
+# Binding the shared C++ runtime costs a start more than all of the program's own work (about
+# 0.35 ms of a 1.2 ms usage run), so programs built on these backends carry their own copy.
+# The Samba module keeps the shared runtime; nothing allocated on one side is freed on the other.
+if(NOT CAIRNMARK_SANITIZE)
+  target_link_options(cairn_platform INTERFACE -static-libstdc++ -static-libgcc)
+endif()
