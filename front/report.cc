@@ -18,9 +18,14 @@ void ReportPrinter::printAlways(std::string_view text) {
   writeLine(text);
 }
 
+// One write per line: a line is never split between writers, and the usage text costs 24 system
+// calls instead of 48.
 void ReportPrinter::writeLine(std::string_view text) {
-  if (!text.empty()) console_.writeOutput(text);
-  console_.writeOutput("\r\n");
+  std::string line;
+  line.reserve(text.size() + 2);
+  line.append(text);
+  line.append("\r\n");
+  console_.writeOutput(line);
 }
 
 void ReportPrinter::setProgressTitle(std::string_view hostName, std::string_view stepText) {

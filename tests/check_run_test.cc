@@ -506,11 +506,11 @@ TEST(CheckRunTest, UnexpectedItemsPauseOneSecondEach) {
   EXPECT_TRUE(tooMany.console.pauses.empty());
 }
 
-TEST(CheckRunTest, LineTextAndLineEndAreSeparateWrites) {
+TEST(CheckRunTest, EachLineIsHandedOverWholeInOneWrite) {
   FakePlatform fake;
   runOn(fake, "/M pc404 /T newdom");
   EXPECT_EQ(fake.console.writes,
-            (std::vector<std::string>{" - Could not resolve hostname to IP Address.", "\r\n"}));
+            (std::vector<std::string>{" - Could not resolve hostname to IP Address.\r\n"}));
   FakePlatform usage;
   runOn(usage, "/?");
   ASSERT_FALSE(usage.console.writes.empty());
