@@ -69,10 +69,12 @@ drop, peak, exe = float(sys.argv[3]), int(sys.argv[4]), int(sys.argv[5])
 rows = [
     ("1. full /P /S check vs Samba tools", full[0]["mean"] / full[1]["mean"], "<= 0.25",
      f"{full[0]['mean'] * 1e3:.1f} ms vs {full[1]['mean'] * 1e3:.1f} ms"),
-    ("2a. usage path vs static C exit", startup[1]["mean"] / startup[0]["mean"], "<= 1.5",
-     f"{startup[1]['mean'] * 1e3:.3f} ms vs {startup[0]['mean'] * 1e3:.3f} ms"),
-    ("2b. command-line error vs static C exit", startup[2]["mean"] / startup[0]["mean"], "<= 1.5",
-     f"{startup[2]['mean'] * 1e3:.3f} ms vs {startup[0]['mean'] * 1e3:.3f} ms"),
+    # Sub-millisecond runs on a shared machine: the median is the steadier statistic.
+    ("2a. usage path vs static C exit (median)", startup[1]["median"] / startup[0]["median"],
+     "<= 1.5", f"{startup[1]['median'] * 1e3:.3f} ms vs {startup[0]['median'] * 1e3:.3f} ms"),
+    ("2b. command-line error vs static C exit (median)",
+     startup[2]["median"] / startup[0]["median"], "<= 1.5",
+     f"{startup[2]['median'] * 1e3:.3f} ms vs {startup[0]['median'] * 1e3:.3f} ms"),
     ("3. drop-everything PC, no /P", drop / 15.0, "<= 1 (15 s)", f"{drop:.2f} s"),
     ("4. peak memory of a full check", None, "", f"{peak} KiB"),
     ("5. stripped Windows exe", exe / 1e6, "<= 1 MB", f"{exe} bytes"),

@@ -22,7 +22,8 @@ hyperfine -N --warmup 20 --runs "${RUNS:-300}" -i --export-json "$json" \
 python3 - "$json" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))["results"]
-base = results[0]["mean"]
+base = results[0]["median"]
+base_min = results[0]["min"]
 for r in results:
-    print(f"{r['command']:<24} mean {r['mean'] * 1e3:7.3f} ms   ratio {r['mean'] / base:5.2f}")
+    print(f"{r['command']:<24} median {r['median'] * 1e3:7.3f} ms   ratio {r['median'] / base:5.2f}   min {r['min'] * 1e3:7.3f} ms   ratio {r['min'] / base_min:5.2f}")
 PY
