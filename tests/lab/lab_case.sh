@@ -8,6 +8,8 @@
 # A case is a block that starts with "=== NAME" and holds these lines:
 #   binary: real | labkey     real: rewrites the Winlogon key; labkey: the writable stand-in
 #   reseed: PC                before the run, give PC's Winlogon values their start data
+#   set: PC real|lab NAME DATA   then store DATA in a value
+#   In DATA and TEXT, {C*N} stands for N copies of the character C.
 #   run: ARGS...              the command line (split at blanks)
 #   env: NAME=VALUE           run with this environment variable (e.g. other credentials)
 #   exit: CODE
@@ -21,7 +23,7 @@ lab=$(cd "$(dirname "$0")/../../lab" && pwd -P)
 declare -A binaries=([real]=$4 [labkey]=$5)
 
 binary='' exit_code='' max_seconds=60 found=0
-args=() environment=() reseed=() expected_lines=() values=()
+args=() environment=() reseed=() settings=() expected_lines=() values=()
 in_case=0
 while IFS= read -r line || [[ -n $line ]]; do
   if [[ $line == "=== "* ]]; then
@@ -33,6 +35,7 @@ while IFS= read -r line || [[ -n $line ]]; do
   case $line in
     'binary: '*) binary=${line#binary: } ;;
     'reseed: '*) reseed+=("${line#reseed: }") ;;
+    'set: '*) settings+=("${line#set: }") ;;
     'run: '*) read -r -a args <<<"${line#run: }" ;;
     'env: '*) environment+=("${line#env: }") ;;
     'exit: '*) exit_code=${line#exit: } ;;
@@ -46,13 +49,26 @@ done <"$cases"
 ((found)) || { echo "no case $name in $cases" >&2; exit 2; }
 [[ -n ${binaries[$binary]:-} && -n $exit_code ]] || { echo "case $name: binary or exit missing" >&2; exit 2; }
 
+# {C*N} stands for N copies of C, so that long data and the lines showing it stay readable.
+expand() {
+  local text=$1
+  while [[ $text =~ ^(.*)\{(.)\*([0-9]+)\}(.*)$ ]]; do
+    text=${BASH_REMATCH[1]}$(printf "%${BASH_REMATCH[3]}s" '' | tr ' ' "${BASH_REMATCH[2]}")${BASH_REMATCH[4]}
+  done
+  printf '%s' "$text"
+}
+
 for pc in "${reseed[@]}"; do bash "$lab/reseed.sh" "$state" "$pc"; done
+for setting in "${settings[@]}"; do
+  read -r pc key value_name data <<<"$setting"
+  bash "$lab/setvalue.sh" "$state" "$pc" "$key" "$value_name" "$(expand "$data")"
+done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 expected=$work/expected
 : >"$expected"
-for text in "${expected_lines[@]}"; do printf '%s\r\n' "$text" >>"$expected"; done
+for text in "${expected_lines[@]}"; do printf '%s\r\n' "$(expand "$text")" >>"$expected"; done
 
 echo "run: ${environment[*]} ${binaries[$binary]##*/} ${args[*]}"
 started=$(date +%s%N)
@@ -80,6 +96,7 @@ fi
 for value in "${values[@]}"; do
   read -r pc key value_name want <<<"$value"
   got=$(bash "$lab/getvalue.sh" "$state" "$pc" "$key" "$value_name") || got=-
+  want=$(expand "$want")
   [[ $got == "$want" ]] || fail "$pc $key $value_name holds '$got', expected '$want'"
 done
 exit "$failed"
