@@ -92,3 +92,19 @@ lab_enter() {
   pid=$(lab_holder_pid "$state") || lab_die "no lab running for $state"
   nsenter -t "$pid" -n -m -- "$@"
 }
+
+# lab_winlogon_key real|lab: the registry path of the real Winlogon key or of its writable stand-in.
+lab_winlogon_key() {
+  case $1 in
+    real) echo "$REAL_KEY" ;;
+    lab) echo "$LAB_KEY" ;;
+    *) lab_die "key must be real or lab, not $1" ;;
+  esac
+}
+
+# lab_pc_conf STATE_DIR PC: the smb.conf of a running lab PC, for "net -s".
+lab_pc_conf() {
+  local conf=$LAB_ROOT/pcs/${2^^}/smb.conf
+  lab_enter "$1" test -f "$conf" || lab_die "no lab PC ${2^^}"
+  echo "$conf"
+}
