@@ -4,7 +4,7 @@
 
 #include "front/command_line.h"
 #include "front/exit_codes.h"
-#include "front/report.h"
+#include "core/report.h"
 #include "reach/echo_probe.h"
 #include "reach/target.h"
 #include "remote/identity_check.h"

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "front/text.h"
+#include "core/text.h"
 
 namespace cairn {
 namespace {

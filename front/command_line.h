@@ -5,20 +5,11 @@
 #include <string_view>
 #include <vector>
 
-#include "front/report.h"
+#include "core/report.h"
+#include "core/run_options.h"
 #include "platform/console.h"
 
 namespace cairn {
-
-struct RunOptions {
-  std::string hostText;             // /M value
-  std::string targetDomain;         // /T value
-  bool setDefaultDomain = false;    // /S
-  bool ignoreNameMismatch = false;  // /I
-  bool pingRequested = false;       // /P
-  bool verbose = false;             // /V
-  bool usageRequested = false;      // /?, /H or an unexpected item
-};
 
 enum class CommandLineOutcome { Proceed, UsageShown, SwitchConflict };
 

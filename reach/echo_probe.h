@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "front/report.h"
+#include "core/report.h"
 #include "platform/icmp_echo.h"
 
 namespace cairn {

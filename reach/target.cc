@@ -1,6 +1,6 @@
 #include "reach/target.h"
 
-#include "front/text.h"
+#include "core/text.h"
 #include "reach/address.h"
 #include "reach/lookup.h"
 

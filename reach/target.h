@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "front/command_line.h"
-#include "front/report.h"
+#include "core/run_options.h"
+#include "core/report.h"
 #include "platform/sockets.h"
 
 namespace cairn {

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "front/text.h"
+#include "core/text.h"
 
 namespace cairn {
 namespace {

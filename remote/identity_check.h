@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "front/command_line.h"
-#include "front/report.h"
+#include "core/run_options.h"
+#include "core/report.h"
 #include "platform/platform.h"
 #include "reach/target.h"
 

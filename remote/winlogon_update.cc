@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "front/text.h"
+#include "core/text.h"
 #include "platform/registry.h"
 #include "remote/winlogon_key.h"
 

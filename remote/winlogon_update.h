@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "front/report.h"
+#include "core/report.h"
 #include "platform/registry.h"
 
 namespace cairn {

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "front/command_line.h"
-#include "front/report.h"
+#include "core/report.h"
 #include "tests/transcript.h"
 
 namespace cairn::fakes {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "front/command_line.h"
-#include "front/report.h"
+#include "core/report.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace cairn {

@@ -1,7 +1,7 @@
 // The byte-wise upper-casing and the blank stripping.
 #include <gtest/gtest.h>
 
-#include "front/text.h"
+#include "core/text.h"
 
 namespace cairn {
 namespace {

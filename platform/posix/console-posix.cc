@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/console.h"
-#include "platform/posix/utf.h"
+#include "platform/common/utf.h"
 
 namespace cairn {
 namespace {

@@ -7,7 +7,7 @@ add_library(cairn_samba_codec STATIC
   platform/samba/rpc_calls.cc
   platform/samba/services.cc
   platform/samba/text_data.cc
-  platform/posix/utf.cc
+  platform/common/utf.cc
 )
 target_include_directories(cairn_samba_codec PUBLIC ${CMAKE_SOURCE_DIR})
 set_target_properties(cairn_samba_codec PROPERTIES POSITION_INDEPENDENT_CODE ON

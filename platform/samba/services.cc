@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/utf.h"
+#include "platform/common/utf.h"
 #include "platform/samba/host_name.h"
 #include "platform/samba/rpc_calls.h"
 #include "platform/samba/text_data.h"

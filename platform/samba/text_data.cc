@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/posix/utf.h"
+#include "platform/common/utf.h"
 
 namespace cairn {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "front/text.h"
+#include "core/text.h"
 #include "tests/e2e/process.h"
 #include "tests/fakes/fake_platform.h"
 

@@ -1,4 +1,4 @@
-#include "platform/posix/utf.h"
+#include "platform/common/utf.h"
 
 #include <cstdint>
 

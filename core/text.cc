@@ -1,4 +1,4 @@
-#include "front/text.h"
+#include "core/text.h"
 
 namespace cairn {
 

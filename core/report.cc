@@ -1,4 +1,4 @@
-#include "front/report.h"
+#include "core/report.h"
 
 #include <string>
 
