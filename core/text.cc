@@ -31,6 +31,15 @@ std::string upperCase(std::string_view text) {
   return result;
 }
 
+std::string printableText(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 32 || byte == 127) c = '?';
+  }
+  return result;
+}
+
 std::string stripBlanks(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};

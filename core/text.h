@@ -11,6 +11,11 @@ namespace cairn {
 char upperCaseByte(char c);
 std::string upperCase(std::string_view text);
 
+// The text with every control byte (below 32, and 127) replaced by '?'. Names and values that a
+// PC or a name record hands over pass through it before they are printed, so that a hostile
+// answer cannot put terminal commands on an administrator's screen.
+std::string printableText(std::string_view text);
+
 // Removes spaces (code 32 only) from both ends.
 std::string stripBlanks(std::string_view text);
 

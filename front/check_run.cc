@@ -43,13 +43,41 @@ std::int16_t updateResult(UpdateOutcome outcome) {
 
 // Steps 4 and 5: the identity check and, with /S, the Winlogon update.
 std::int16_t remoteChecks(const RunOptions& options, const ResolvedTarget& target,
-                          NetRecords& records, ReportPrinter& printer, Platform& platform) {
+                          NetRecords& records, ReportPrinter& printer, Platform& platform,
+                          CheckRecord& record) {
   const ServerPath serverPath = makeServerPath(target.hostName, platform.console);
-  std::int16_t resultCode =
-      identityResult(checkIdentity(target, options, serverPath, records, printer, platform));
+  std::int16_t resultCode = identityResult(
+      checkIdentity(target, options, serverPath, records, printer, platform, record));
   if (resultCode != 0 || !options.setDefaultDomain) return resultCode;
   resultCode += updateResult(updateDefaultDomain(serverPath.narrow, target.hostName,
-                                                 options.targetDomain, printer, platform.registry));
+                                                 options.targetDomain, printer, platform.registry,
+                                                 record));
+  return resultCode;
+}
+
+int checkTarget(RunOptions& options, ReportPrinter& printer, Platform& platform,
+                CheckRecord& record) {
+  ResolvedTarget target;
+  switch (resolveTarget(options, target, printer, platform.sockets)) {
+    case ResolveOutcome::InvalidValue:
+      return ExitBadValue;
+    case ResolveOutcome::LookupFailed:
+      record.failed(classifyHostValue(options.hostText) == HostKind::Name ? "gethostbyname"
+                                                                          : "gethostbyaddr",
+                    0);
+      return ExitUnreachable;
+    case ResolveOutcome::Resolved:
+      break;
+  }
+  record.addressText = target.addressText;
+  if (options.pingRequested &&
+      pingHost(target.addressText, printer, platform.icmp, record) == PingOutcome::HostDown)
+    return ExitUnreachable;
+
+  NetRecords records;
+  const std::int16_t resultCode =
+      remoteChecks(options, target, records, printer, platform, record);
+  releaseRecords(records, platform.netManagement);
   return resultCode;
 }
 
@@ -68,24 +96,14 @@ int runChecks(std::string_view commandTail, Platform& platform) {
       break;
   }
   printer.setVerbose(options.verbose);
+  CheckRecord record;
+  return checkTarget(options, printer, platform, record);
+}
 
-  ResolvedTarget target;
-  switch (resolveTarget(options, target, printer, platform.sockets)) {
-    case ResolveOutcome::InvalidValue:
-      return ExitBadValue;
-    case ResolveOutcome::LookupFailed:
-      return ExitUnreachable;
-    case ResolveOutcome::Resolved:
-      break;
-  }
-  if (options.pingRequested &&
-      pingHost(target.addressText, printer, platform.icmp) == PingOutcome::HostDown)
-    return ExitUnreachable;
-
-  NetRecords records;
-  const std::int16_t resultCode = remoteChecks(options, target, records, printer, platform);
-  releaseRecords(records, platform.netManagement);
-  return resultCode;
+int runCheck(RunOptions options, Platform& platform, CheckRecord& record) {
+  ReportPrinter printer(platform.console);
+  printer.setVerbose(options.verbose);
+  return checkTarget(options, printer, platform, record);
 }
 
 }  // namespace cairn

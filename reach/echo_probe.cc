@@ -20,7 +20,8 @@ std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint
   return static_cast<std::int32_t>(result.status);
 }
 
-PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp) {
+PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp,
+                     CheckRecord& record) {
   std::int32_t echoStatus = probeEcho(icmp, addressText, EchoTimeoutMs);
   if (echoStatus != 0) {
     printer.printVerbose(" ! Second knock...");
@@ -30,6 +31,7 @@ PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, Icm
     printer.printReport(" + Host UP. Successfully pinged: " + addressText);
     return PingOutcome::HostUp;
   }
+  record.failed("IcmpSendEcho", static_cast<std::uint32_t>(echoStatus));
   printer.printReport(" - Host DOWN. Could not ping: " + addressText);
   return PingOutcome::HostDown;
 }

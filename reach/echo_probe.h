@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/check_record.h"
 #include "core/report.h"
 #include "platform/icmp_echo.h"
 
@@ -19,6 +20,8 @@ enum class PingOutcome { HostUp, HostDown };
 std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t timeoutMs);
 
 // The /P step: a second attempt at once after a failed first one.
-PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp);
+// A host found down is noted in the record with the status of the second attempt.
+PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp,
+                     CheckRecord& record);
 
 }  // namespace cairn

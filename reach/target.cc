@@ -45,7 +45,7 @@ ResolveOutcome resolveAddress(const std::string& hostValue, ResolvedTarget& targ
     return ResolveOutcome::LookupFailed;
   }
   target.hostName = upperCase(name);
-  printer.printReport(" + Resolved IP address to: " + target.hostName);
+  printer.printReport(" + Resolved IP address to: " + printableText(target.hostName));
   return ResolveOutcome::Resolved;
 }
 

@@ -8,26 +8,29 @@ namespace cairn {
 namespace {
 
 struct QueryTexts {
+  const char* callName;
   std::string_view retryLine;
   std::string_view failureLine;
 };
 
-constexpr QueryTexts WorkstationQuery = {" ! Retrying NetWkstaGetInfo call...",
+constexpr QueryTexts WorkstationQuery = {"NetWkstaGetInfo", " ! Retrying NetWkstaGetInfo call...",
                                          " - Can not access. NetWkstaGetInfo called failed."};
-constexpr QueryTexts ServerQuery = {" ! Retrying NetServerGetInfo call...",
+constexpr QueryTexts ServerQuery = {"NetServerGetInfo", " ! Retrying NetServerGetInfo call...",
                                     " - Can not access. NetServerGetInfo call failed."};
 
 // Two attempts, the second at once; a record left behind by the first is released before it.
 template <typename Query>
 bool queryTwice(Query query, NetRecord& record, const QueryTexts& texts, ReportPrinter& printer,
-                NetManagement& netManagement) {
+                NetManagement& netManagement, CheckRecord& checkRecord) {
   if (query(&record) == 0) return true;
   printer.printVerbose(texts.retryLine);
   if (record != nullptr) {
     netManagement.freeBuffer(record);
     record = nullptr;
   }
-  if (query(&record) == 0) return true;
+  const std::uint32_t status = query(&record);
+  if (status == 0) return true;
+  checkRecord.failed(texts.callName, status);
   printer.printReport(texts.failureLine);
   return false;
 }
@@ -44,7 +47,7 @@ bool nameAccepted(const std::string& reportedName, const ResolvedTarget& target,
     return equal;
   }
   printer.printVerbose(equal ? std::string(" ! NetBIOS name matches.")
-                             : " ! NetBIOS name does not match. Returned: " + reportedName);
+                             : " ! NetBIOS name does not match. Returned: " + printableText(reportedName));
   return true;
 }
 
@@ -59,16 +62,16 @@ ServerPath makeServerPath(const std::string& hostName, Console& console) {
 
 IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
                               const ServerPath& serverPath, NetRecords& records,
-                              ReportPrinter& printer, Platform& platform) {
+                              ReportPrinter& printer, Platform& platform, CheckRecord& checkRecord) {
   NetManagement& net = platform.netManagement;
   printer.setProgressTitle(target.hostName, ": Checking NetBIOS name...");
   const auto workstation = [&](NetRecord* record) {
     return net.workstationInfo(serverPath.wide, record);
   };
-  if (!queryTwice(workstation, records.workstation, WorkstationQuery, printer, net))
+  if (!queryTwice(workstation, records.workstation, WorkstationQuery, printer, net, checkRecord))
     return IdentityOutcome::QueryFailed;
   const auto server = [&](NetRecord* record) { return net.serverInfo(serverPath.wide, record); };
-  if (!queryTwice(server, records.server, ServerQuery, printer, net))
+  if (!queryTwice(server, records.server, ServerQuery, printer, net, checkRecord))
     return IdentityOutcome::QueryFailed;
 
   const WorkstationNames names = net.workstationNames(records.workstation);
@@ -80,7 +83,7 @@ IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& op
   // Exact comparison: a prefix test would let CORPNET pass for CORP and rewrite the logon
   // default of a PC that is not in the target domain.
   if (domain != options.targetDomain) {
-    printer.printReport(" - Remote PC is in domain: " + domain);
+    printer.printReport(" - Remote PC is in domain: " + printableText(domain));
     return IdentityOutcome::WrongDomain;
   }
   printer.printReport(" + Remote PC is in target domain: " + options.targetDomain);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/run_options.h"
+#include "core/check_record.h"
 #include "core/report.h"
 #include "platform/platform.h"
 #include "reach/target.h"
@@ -29,7 +30,7 @@ ServerPath makeServerPath(const std::string& hostName, Console& console);
 
 IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
                               const ServerPath& serverPath, NetRecords& records,
-                              ReportPrinter& printer, Platform& platform);
+                              ReportPrinter& printer, Platform& platform, CheckRecord& record);
 
 // Hands both records to the platform's release, workstation first, each exactly once.
 void releaseRecords(NetRecords& records, NetManagement& netManagement);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "core/text.h"
@@ -19,6 +20,8 @@ struct ValueTexts {
   std::string_view differs;
   std::string_view written;
   std::string_view writeFailed;
+  std::optional<std::string> CheckRecord::*before;
+  std::optional<std::string> CheckRecord::*after;
 };
 
 constexpr ValueTexts DefaultDomainName = {
@@ -27,7 +30,9 @@ constexpr ValueTexts DefaultDomainName = {
     " + DefaultDomainName value is already set to: ",
     " * DefaultDomainName value is currently set to: ",
     " + DefaultDomainName value was successfully changed to: ",
-    " - Failed to change DefaultDomainName value"};
+    " - Failed to change DefaultDomainName value",
+    &CheckRecord::defaultDomainBefore,
+    &CheckRecord::defaultDomainAfter};
 
 constexpr ValueTexts AltDefaultDomainName = {
     "AltDefaultDomainName",
@@ -35,38 +40,50 @@ constexpr ValueTexts AltDefaultDomainName = {
     " + AltDefaultDomainName value is already set to: ",
     " * AltDefaultDomainName value is currently set to: ",
     " + AltDefaultDomainName value was successfully changed to: ",
-    " - Failed to change AltDefaultDomainName value"};
+    " - Failed to change AltDefaultDomainName value",
+    &CheckRecord::altDefaultDomainBefore,
+    &CheckRecord::altDefaultDomainAfter};
 
 // Reads a value as text up to its first NUL, upper-cased; the marker when the read left the
-// buffer untouched. The status of the read is not trusted: only the buffer tells.
-std::string readValue(Registry& registry, RegKey key, const char* valueName) {
+// buffer untouched. The status of the read is not trusted: only the buffer tells; it is kept for
+// the record.
+std::string readValue(Registry& registry, RegKey key, const char* valueName,
+                      std::uint32_t& status) {
   std::array<unsigned char, ValueBufferSize> buffer{};
   std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
   std::uint32_t type = 0;
   std::uint32_t size = ValueBufferSize;
-  registry.queryValue(key, valueName, &type, buffer.data(), &size);
+  status = registry.queryValue(key, valueName, &type, buffer.data(), &size);
   const auto end = std::find(buffer.begin(), buffer.end(), '\0');
   return upperCase(std::string(buffer.begin(), end));
 }
 
 UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDomain,
-                          ReportPrinter& printer, Registry& registry, RegKey key) {
-  const std::string value = readValue(registry, key, texts.valueName);
+                          ReportPrinter& printer, Registry& registry, RegKey key,
+                          CheckRecord& record) {
+  std::uint32_t readStatus = 0;
+  const std::string value = readValue(registry, key, texts.valueName, readStatus);
   if (value == FailedReadMarker) {
+    record.failed(std::string("RegQueryValueEx ") + texts.valueName, readStatus);
     printer.printReport(texts.readFailed);
     return UpdateOutcome::ValueUnreadable;
   }
+  record.*texts.before = value;
+  record.*texts.after = value;
   if (value == targetDomain) {
     printer.printReport(std::string(texts.alreadyTarget) + targetDomain);
     return UpdateOutcome::Done;
   }
-  printer.printReport(std::string(texts.differs) + value);
+  printer.printReport(std::string(texts.differs) + printableText(value));
   const auto* data = reinterpret_cast<const unsigned char*>(targetDomain.c_str());
   const auto size = static_cast<std::uint32_t>(targetDomain.size() + 1);
-  if (registry.setValue(key, texts.valueName, RegSz, data, size) != 0) {
+  const std::uint32_t writeStatus = registry.setValue(key, texts.valueName, RegSz, data, size);
+  if (writeStatus != 0) {
+    record.failed(std::string("RegSetValueEx ") + texts.valueName, writeStatus);
     printer.printReport(texts.writeFailed);
     return UpdateOutcome::ValueUnwritable;
   }
+  record.*texts.after = targetDomain;
   printer.printReport(std::string(texts.written) + targetDomain);
   return UpdateOutcome::Done;
 }
@@ -75,22 +92,25 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
 
 UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
                                   const std::string& targetDomain, ReportPrinter& printer,
-                                  Registry& registry) {
+                                  Registry& registry, CheckRecord& record) {
   printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
   RegKey root = 0;
-  if (registry.connect(serverPath, &root) != 0) {
+  if (const std::uint32_t status = registry.connect(serverPath, &root); status != 0) {
+    record.failed("RegConnectRegistry", status);
     printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
   RegKey key = 0;
-  if (registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key) != 0) {
+  if (const std::uint32_t status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
+      status != 0) {
+    record.failed("RegOpenKeyEx", status);
     printer.printReport(" - Can NOT access remote registry. Access denied.");
     registry.closeKey(root);
     return UpdateOutcome::RegistryUnreachable;
   }
-  UpdateOutcome outcome = updateValue(DefaultDomainName, targetDomain, printer, registry, key);
+  UpdateOutcome outcome = updateValue(DefaultDomainName, targetDomain, printer, registry, key, record);
   if (outcome == UpdateOutcome::Done)
-    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key);
+    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key, record);
   registry.closeKey(key);
   registry.closeKey(root);
   return outcome;

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/check_record.h"
 #include "core/report.h"
 #include "platform/registry.h"
 
@@ -16,6 +17,6 @@ enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwr
 
 UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
                                   const std::string& targetDomain, ReportPrinter& printer,
-                                  Registry& registry);
+                                  Registry& registry, CheckRecord& record);
 
 }  // namespace cairn
