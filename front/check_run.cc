@@ -4,6 +4,7 @@
 
 #include "front/command_line.h"
 #include "front/exit_codes.h"
+#include "platform/status.h"
 #include "core/report.h"
 #include "reach/echo_probe.h"
 #include "reach/target.h"
@@ -64,7 +65,7 @@ int checkTarget(RunOptions& options, ReportPrinter& printer, Platform& platform,
     case ResolveOutcome::LookupFailed:
       record.failed(classifyHostValue(options.hostText) == HostKind::Name ? "gethostbyname"
                                                                           : "gethostbyaddr",
-                    0);
+                    StatusHostNotFound);
       return ExitUnreachable;
     case ResolveOutcome::Resolved:
       break;

@@ -67,6 +67,10 @@ bool acceptable(const RunOptions& options) {
 
 }  // namespace
 
+std::string normalizeSwitchValue(std::string_view value) {
+  return trimValue(value);
+}
+
 std::string_view commandTailOf(std::string_view commandLine) {
   std::size_t end = 0;
   if (!commandLine.empty() && commandLine[0] == '"') {

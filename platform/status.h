@@ -20,6 +20,7 @@ enum CairnStatus {
   StatusRpcServerUnavailable = 1722, /* RPC_S_SERVER_UNAVAILABLE: the service's pipe is not there */
   StatusRpcCallFailed = 1726,       /* RPC_S_CALL_FAILED: the call broke or was faulted */
   StatusRpcBadStubData = 1783,      /* RPC_X_BAD_STUB_DATA: the reply was malformed */
+  StatusHostNotFound = 11001,       /* WSAHOST_NOT_FOUND: the name or address did not resolve */
   StatusIpReqTimedOut = 11010,      /* IP_REQ_TIMED_OUT: no echo reply in time */
   StatusIpGeneralFailure = 11050    /* IP_GENERAL_FAILURE: the echo request could not be sent */
 };

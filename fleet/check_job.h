@@ -1,0 +1,28 @@
+// One PC's check as a worker process runs it: the job handed to the child, the check itself on
+// the child's platform, and the result handed back, each as one JSON text.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/check_record.h"
+#include "fleet/fleet_options.h"
+#include "platform/platform.h"
+
+namespace cairn {
+
+struct CheckResult {
+  int exitCode = 0;
+  CheckRecord check;
+};
+
+std::string encodeJob(const FleetOptions& options, const std::string& hostValue);
+
+// Runs the job on platform and encodes its result. Nothing is printed: the console passed in
+// is wrapped in one that keeps every line and title to itself.
+std::string runCheckJob(const std::string& job, Platform& platform);
+
+// Nothing for a text that is no whole result (a child that died while writing it).
+std::optional<CheckResult> decodeCheckResult(const std::string& text);
+
+}  // namespace cairn

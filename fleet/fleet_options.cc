@@ -1,0 +1,69 @@
+#include "fleet/fleet_options.h"
+
+#include <CLI/CLI.hpp>
+#include <iostream>
+
+#include "core/version.h"
+#include "front/command_line.h"
+#include "reach/target.h"
+
+namespace cairn {
+namespace {
+
+constexpr const char* Description =
+    "Checks many PCs at once, each as `cairnmark /M PC /T DOMAIN` would, and keeps a record of "
+    "each: its exit code, the reason in one word, the call that failed and its status.";
+
+// The domain as the single check would use it; an error names the option.
+std::string targetDomainOf(const std::string& value) {
+  const auto domain = normalizeTargetDomain(normalizeSwitchValue(value));
+  if (!domain || domain->empty())
+    throw CLI::ValidationError("--domain", "must be a NetBIOS domain name of 1 to 15 characters");
+  return *domain;
+}
+
+}  // namespace
+
+FleetCommand readFleetCommand(int argc, const char* const* argv) {
+  FleetOptions options;
+  std::string domainValue;
+  CLI::App app(Description, "cairnmark-fleet");
+  app.set_version_flag("--version", std::string("cairnmark-fleet ") + CairnmarkVersion);
+  app.add_option("--domain", domainValue, "the target domain (as /T)")->required();
+  app.add_flag("--ping", options.ping, "ping each PC first (as /P)");
+  app.add_flag("--set-default", options.setDefault,
+               "make the target domain the logon screen's default (as /S)");
+  app.add_flag("--ignore-name", options.ignoreName,
+               "a different computer name does not fail a PC (as /I)");
+  app.add_option("--jobs", options.jobs, "PCs checked at once")
+      ->check(CLI::Range(1, MaxJobs))
+      ->capture_default_str();
+  app.add_option("--deadline", options.deadlineSeconds,
+                 "seconds after which a PC's check is stopped")
+      ->check(CLI::Range(0.001, 86400.0))
+      ->capture_default_str();
+  app.add_option("--csv", options.csvPath, "append a CSV row per PC to FILE");
+  app.add_option("--jsonl", options.jsonlPath, "append a JSON object per PC to FILE");
+  app.add_option("--html", options.htmlPath, "write a page with a chart and every record");
+  app.add_flag("--resume", options.resume,
+               "skip the PCs already recorded in the --csv or --jsonl file, and append");
+  app.add_flag("--quiet", options.quiet, "print only the summary");
+  auto* pcOption = app.add_option("--pc", options.pcs, "a PC to check (repeatable)");
+  app.add_option("LIST_FILE", options.listPath,
+                 "one PC per line, as /M takes it; - reads standard input")
+      ->excludes(pcOption);
+  try {
+    app.parse(argc, argv);
+    options.domain = targetDomainOf(domainValue);
+    if (options.listPath.empty() && options.pcs.empty())
+      throw CLI::RequiredError("a LIST_FILE, - or --pc NAME");
+    if (options.resume && options.csvPath.empty() && options.jsonlPath.empty())
+      throw CLI::ValidationError("--resume", "needs a --csv or --jsonl file to resume");
+  } catch (const CLI::Error& error) {
+    const int code = app.exit(error);
+    return {std::nullopt, code == 0 ? FleetExitAllPassed : FleetExitCannotRun};
+  }
+  return {options, FleetExitAllPassed};
+}
+
+}  // namespace cairn

@@ -1,0 +1,45 @@
+// The fleet command's command line: GNU-style long options, read with CLI11.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cairn {
+
+inline constexpr int DefaultJobs = 32;
+inline constexpr int MaxJobs = 1024;
+inline constexpr double DefaultDeadlineSeconds = 60;
+
+struct FleetOptions {
+  std::string domain;  // the target domain, already cut to its NetBIOS form
+  bool ping = false;
+  bool setDefault = false;
+  bool ignoreName = false;
+  int jobs = DefaultJobs;
+  double deadlineSeconds = DefaultDeadlineSeconds;
+  std::string csvPath;
+  std::string jsonlPath;
+  std::string htmlPath;
+  bool resume = false;
+  bool quiet = false;
+  std::string listPath;          // a file, "-" for standard input, or empty with --pc
+  std::vector<std::string> pcs;  // --pc names
+};
+
+// What the command line asks for: a run with these options, or an exit with this code once the
+// text (help, version, or an error naming the option) has been printed.
+struct FleetCommand {
+  std::optional<FleetOptions> options;
+  int exitCode = 0;
+};
+
+inline constexpr int FleetExitAllPassed = 0;
+inline constexpr int FleetExitSomeFailed = 1;
+inline constexpr int FleetExitCannotRun = 2;
+inline constexpr int FleetExitInterrupted = 130;
+
+// Reads the arguments; help and version go to standard output, errors to standard error.
+FleetCommand readFleetCommand(int argc, const char* const* argv);
+
+}  // namespace cairn

@@ -1,0 +1,179 @@
+#include "fleet/fleet_run.h"
+
+#include <chrono>
+#include <fstream>
+#include <map>
+
+#include "fleet/check_job.h"
+#include "fleet/html_report.h"
+#include "fleet/progress.h"
+#include "fleet/reasons.h"
+#include "fleet/record_files.h"
+#include "front/exit_codes.h"
+
+namespace cairn {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pending {
+  ListEntry entry;
+  Clock::time_point started;
+};
+
+long long millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+// The PCs a list file names at most (duplicates counted), for the time left; a second pass
+// over the file, which is cheap next to checking a single PC.
+std::optional<std::size_t> countListed(const FleetOptions& options) {
+  if (!options.pcs.empty()) return options.pcs.size();
+  if (options.listPath == "-") return std::nullopt;
+  std::ifstream in(options.listPath);
+  std::size_t count = 0;
+  std::string line;
+  while (std::getline(in, line)) {
+    const auto first = line.find_first_not_of(" \t\r");
+    if (first != std::string::npos && line[first] != ';' && line[first] != '#') ++count;
+  }
+  return count;
+}
+
+PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long ms) {
+  PcRecord record;
+  record.pc = entry.listed;
+  record.line = entry.line;
+  record.ms = ms;
+  const auto decoded =
+      result.end == WorkerEnd::Finished ? decodeCheckResult(result.output) : std::nullopt;
+  if (decoded) {
+    record.exitCode = decoded->exitCode;
+    record.check = decoded->check;
+    record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
+  } else if (result.end == WorkerEnd::StoppedAtDeadline) {
+    record.exitCode = StoppedExitCode;
+    record.reason = ReasonStoppedAtDeadline;
+  } else {
+    record.exitCode = CrashedExitCode;
+    record.reason = ReasonCrashed;
+  }
+  return record;
+}
+
+PcRecord badValueRecord(const ListEntry& entry) {
+  PcRecord record;
+  record.pc = entry.listed;
+  record.line = entry.line;
+  record.exitCode = ExitBadValue;
+  record.reason = reasonFor(ExitBadValue, "", 0);
+  return record;
+}
+
+class FleetRun {
+ public:
+  FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list)
+      : options_(options),
+        workers_(workers),
+        streams_(streams),
+        list_(list),
+        progress_(streams.out, streams.outIsTerminal && !options.quiet) {}
+
+  int run() {
+    if (const std::string error = open(); !error.empty()) {
+      streams_.err << "cairnmark-fleet: " << error << '\n';
+      return FleetExitCannotRun;
+    }
+    progress_.setTotal(countListed(options_));
+    while (startMore(), workers_.running() > 0) {
+      for (const WorkerResult& result : workers_.wait()) finished(result);
+      if (workers_.interrupted()) summary_.interrupted = true;
+    }
+    summary_.wallSeconds = secondsSinceStart();
+    progress_.clear();
+    streams_.out << summaryText(summary_) << std::flush;
+    html_.finish(summary_);
+    if (summary_.interrupted) return FleetExitInterrupted;
+    return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
+  }
+
+ private:
+  std::string open() {
+    std::string error = files_.open(options_, list_);
+    if (error.empty()) error = html_.open(options_.htmlPath, options_.domain);
+    summary_.alreadyRecorded = files_.alreadyRecorded();
+    return error;
+  }
+
+  void startMore() {
+    while (!summary_.interrupted && workers_.running() < static_cast<std::size_t>(options_.jobs)) {
+      std::optional<ListEntry> entry = deferred_ ? std::move(deferred_) : list_.next();
+      deferred_.reset();
+      if (!entry) return;
+      if (!entry->wellFormed) {
+        write(badValueRecord(*entry));
+        continue;
+      }
+      if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue))) {
+        // Out of processes: try again once a running check has ended; with none running, the
+        // PC cannot be checked at all.
+        if (workers_.running() > 0) {
+          deferred_ = std::move(entry);
+          return;
+        }
+        write(recordOf(*entry, {}, 0));
+        continue;
+      }
+      pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now()});
+    }
+  }
+
+  void finished(const WorkerResult& result) {
+    const auto it = pending_.find(result.id);
+    if (it == pending_.end()) return;
+    write(recordOf(it->second.entry, result, millisecondsSince(it->second.started)));
+    pending_.erase(it);
+  }
+
+  void write(const PcRecord& record) {
+    files_.write(record);
+    html_.addRow(record);
+    summary_.add(record);
+    progress_.update(summary_.checked, summary_.passed, summary_.failed(), secondsSinceStart());
+  }
+
+  double secondsSinceStart() const {
+    return std::chrono::duration<double>(Clock::now() - start_).count();
+  }
+
+  const FleetOptions& options_;
+  Workers& workers_;
+  FleetStreams streams_;
+  PcList& list_;
+  ProgressLine progress_;
+  RecordFiles files_;
+  HtmlReport html_;
+  FleetSummary summary_;
+  std::map<std::uint64_t, Pending> pending_;
+  std::optional<ListEntry> deferred_;
+  std::uint64_t nextId_ = 1;
+  Clock::time_point start_ = Clock::now();
+};
+
+}  // namespace
+
+int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams) {
+  std::ifstream file;
+  if (options.pcs.empty() && options.listPath != "-") {
+    file.open(options.listPath);
+    if (!file) {
+      streams.err << "cairnmark-fleet: " << options.listPath << ": cannot read the list\n";
+      return FleetExitCannotRun;
+    }
+  }
+  PcList list = !options.pcs.empty() ? PcList(options.pcs)
+                                     : PcList(options.listPath == "-" ? streams.input : file);
+  return FleetRun(options, workers, streams, list).run();
+}
+
+}  // namespace cairn

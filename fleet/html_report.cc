@@ -1,0 +1,140 @@
+#include "fleet/html_report.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/status.h"
+
+namespace cairn {
+namespace {
+
+std::string escaped(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+constexpr const char* Head = R"(<!DOCTYPE html>
+<html lang="en"><head><meta charset="utf-8"><title>cairnmark-fleet: %DOMAIN%</title>
+<style>
+body{font-family:sans-serif;margin:1.5em;display:flex;flex-direction:column}
+#summary{order:-1}
+table{border-collapse:collapse;font-size:90%}
+th,td{border:1px solid #bbb;padding:2px 6px;text-align:left}
+th{background:#eee;cursor:pointer}
+tr.fail td{background:#fdecea}
+svg text{font-size:12px}
+</style></head><body>
+<table id="records"><thead><tr>
+<th>pc</th><th>line</th><th>address</th><th>exit code</th><th>reason</th><th>step</th>
+<th>status</th><th>status name</th><th>DefaultDomainName before</th>
+<th>AltDefaultDomainName before</th><th>DefaultDomainName after</th>
+<th>AltDefaultDomainName after</th><th>ms</th></tr></thead><tbody>
+)";
+
+constexpr const char* SortScript = R"(<script>
+document.querySelectorAll('#records th').forEach(function (th, column) {
+  th.addEventListener('click', function () {
+    var body = document.querySelector('#records tbody');
+    var rows = Array.prototype.slice.call(body.rows);
+    var up = th.dataset.order !== 'up';
+    th.dataset.order = up ? 'up' : 'down';
+    rows.sort(function (a, b) {
+      var x = a.cells[column].textContent, y = b.cells[column].textContent;
+      var order = (x !== '' && y !== '' && !isNaN(x) && !isNaN(y)) ? x - y : x.localeCompare(y);
+      return up ? order : -order;
+    });
+    rows.forEach(function (row) { body.appendChild(row); });
+  });
+});
+</script>
+)";
+
+std::string cell(std::string_view text) {
+  return "<td>" + escaped(text) + "</td>";
+}
+
+std::string chart(const FleetSummary& summary) {
+  constexpr int BarHeight = 22;
+  constexpr int LabelWidth = 170;
+  constexpr int BarSpace = 400;
+  std::size_t most = 1;
+  for (const auto& entry : summary.byReason) most = std::max(most, entry.second);
+  const int height = BarHeight * static_cast<int>(summary.byReason.size()) + 4;
+  std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
+                    std::to_string(LabelWidth + BarSpace + 80) + "\" height=\"" +
+                    std::to_string(height) + "\" role=\"img\" aria-label=\"PCs per outcome\">\n";
+  int y = 2;
+  for (const auto& [reason, count] : summary.byReason) {
+    const auto width = static_cast<int>(BarSpace * count / most);
+    const char* colour = reason == "ok" ? "#2e7d32" : "#c62828";
+    svg += "<text x=\"0\" y=\"" + std::to_string(y + 15) + "\">" + escaped(reason) + "</text>";
+    svg += "<rect x=\"" + std::to_string(LabelWidth) + "\" y=\"" + std::to_string(y) +
+           "\" width=\"" + std::to_string(std::max(width, 1)) + "\" height=\"" +
+           std::to_string(BarHeight - 4) + "\" fill=\"" + colour + "\"/>";
+    svg += "<text x=\"" + std::to_string(LabelWidth + width + 6) + "\" y=\"" +
+           std::to_string(y + 15) + "\">" + std::to_string(count) + "</text>\n";
+    y += BarHeight;
+  }
+  return svg + "</svg>\n";
+}
+
+}  // namespace
+
+std::string HtmlReport::open(const std::string& path, const std::string& domain) {
+  if (path.empty()) return {};
+  file_.reset(std::fopen(path.c_str(), "wb"));
+  if (!file_) return "--html " + path + ": " + std::strerror(errno);
+  std::string head = Head;
+  head.replace(head.find("%DOMAIN%"), 8, escaped(domain));
+  write(head);
+  return {};
+}
+
+void HtmlReport::addRow(const PcRecord& r) {
+  if (!file_) return;
+  const CheckRecord& c = r.check;
+  std::string row = r.exitCode == 0 ? "<tr>" : "<tr class=\"fail\">";
+  row += cell(r.pc) + cell(std::to_string(r.line)) + cell(c.addressText) +
+         cell(std::to_string(r.exitCode)) + cell(r.reason) + cell(c.step) +
+         cell(c.step.empty() ? "" : std::to_string(c.status)) +
+         cell(c.step.empty() ? "" : statusName(c.status)) +
+         cell(c.defaultDomainBefore.value_or("")) + cell(c.altDefaultDomainBefore.value_or("")) +
+         cell(c.defaultDomainAfter.value_or("")) + cell(c.altDefaultDomainAfter.value_or("")) +
+         cell(std::to_string(r.ms)) + "</tr>\n";
+  write(row);
+}
+
+void HtmlReport::finish(const FleetSummary& summary) {
+  if (!file_) return;
+  write("</tbody></table>\n<section id=\"summary\"><h1>cairnmark-fleet</h1>\n<pre>" +
+        escaped(summaryText(summary)) + "</pre>\n" + chart(summary) + "</section>\n" + SortScript +
+        "</body></html>\n");
+  file_.reset();
+}
+
+void HtmlReport::write(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), file_.get());
+}
+
+}  // namespace cairn

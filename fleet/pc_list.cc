@@ -1,0 +1,63 @@
+#include "fleet/pc_list.h"
+
+#include "front/command_line.h"
+
+namespace cairn {
+namespace {
+
+constexpr std::string_view LineBlanks = " \t\r";
+
+std::string stripLine(std::string_view text) {
+  const auto first = text.find_first_not_of(LineBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(LineBlanks);
+  return std::string(text.substr(first, last - first + 1));
+}
+
+// A value that the single check's command line would split, refuse or read as a switch.
+bool isOneItem(const std::string& value) {
+  if (value.empty()) return false;
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 32 || byte == 127 || c == ' ' || c == ',' || c == '/' || c == '"') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string pcKey(const std::string& listed) {
+  const std::string value = normalizeSwitchValue(listed);
+  return isOneItem(value) ? value : listed;
+}
+
+std::optional<std::string> PcList::nextLine() {
+  ++line_;
+  if (input_ == nullptr) {
+    if (line_ > names_.size()) return std::nullopt;
+    return names_[line_ - 1];
+  }
+  std::string text;
+  if (!std::getline(*input_, text)) return std::nullopt;
+  return text;
+}
+
+std::optional<ListEntry> PcList::next() {
+  while (const auto text = nextLine()) {
+    ListEntry entry;
+    entry.listed = stripLine(*text);
+    if (entry.listed.empty() || entry.listed[0] == ';' || entry.listed[0] == '#') continue;
+    if (!seen_.insert(pcKey(entry.listed)).second) continue;
+    entry.line = line_;
+    entry.hostValue = normalizeSwitchValue(entry.listed);
+    entry.wellFormed = isOneItem(entry.hostValue);
+    return entry;
+  }
+  return std::nullopt;
+}
+
+bool PcList::skip(const std::string& listed) {
+  return seen_.insert(pcKey(stripLine(listed))).second;
+}
+
+}  // namespace cairn

@@ -1,0 +1,34 @@
+// The record of one PC, and its two file forms: a CSV row and a JSON object on one line.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/check_record.h"
+
+namespace cairn {
+
+struct PcRecord {
+  std::string pc;  // as listed
+  std::size_t line = 0;
+  int exitCode = 0;
+  std::string reason;
+  CheckRecord check;
+  long long ms = 0;
+};
+
+// The CSV header line, without its line end.
+std::string csvHeader();
+// One CSV row (RFC 4180 quoting), without its line end.
+std::string csvRow(const PcRecord& record);
+// One JSON object on one line, without its line end. Bytes that are not UTF-8 become U+FFFD.
+std::string jsonLine(const PcRecord& record);
+
+// The pc field of a record line of either form, or nothing for a line that is no record (the
+// CSV header, a line cut short by a crash).
+std::optional<std::string> recordedPcOfCsv(std::string_view line);
+std::optional<std::string> recordedPcOfJson(std::string_view line);
+
+}  // namespace cairn

@@ -1,0 +1,94 @@
+#include "fleet/reasons.h"
+
+#include "front/exit_codes.h"
+#include "platform/status.h"
+
+namespace cairn {
+namespace {
+
+// Why the PC could not be asked at all, or refused a call.
+std::string_view connectionReason(std::uint32_t status) {
+  switch (status) {
+    case StatusModNotFound:
+      return "module-missing";
+    case StatusConnectionRefused:
+      return "connection-refused";
+    case StatusLogonFailure:
+      return "logon-failure";
+    case StatusAccessDenied:
+      return "access-denied";
+    case StatusTimeout:
+      return "call-timeout";
+    case StatusBadNetPath:
+      return "no-answer";
+    default:
+      return "rpc-failure";
+  }
+}
+
+std::string_view registryReason(std::string_view step, std::uint32_t status) {
+  if (step == "RegOpenKeyEx") return "key-denied";
+  switch (status) {
+    case StatusRpcServerUnavailable:
+    case StatusBadNetPath:
+      return "registry-unavailable";
+    default:
+      return connectionReason(status);
+  }
+}
+
+}  // namespace
+
+std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status) {
+  switch (exitCode) {
+    case ExitSuccess:
+      return "ok";
+    case ExitUnreachable:
+      return step == "IcmpSendEcho" ? "no-echo-reply" : "not-resolved";
+    case ExitNoAccess:
+      return connectionReason(status);
+    case ExitNameMismatch:
+      return "name-mismatch";
+    case ExitWrongDomain:
+      return "wrong-domain";
+    case ExitRegistryAccess:
+      return registryReason(step, status);
+    case ExitValueUnreadable:
+      return "value-missing";
+    case ExitValueUnwritable:
+      return "write-failed";
+    case CrashedExitCode:
+      return ReasonCrashed;
+    default:
+      return "bad-value";
+  }
+}
+
+std::string_view exitCodeMeaning(int exitCode) {
+  switch (exitCode) {
+    case ExitSuccess:
+      return "every check passed";
+    case ExitUnreachable:
+      return "not resolved, or no echo reply";
+    case ExitNoAccess:
+      return "could not be asked";
+    case ExitNameMismatch:
+      return "reports another computer name";
+    case ExitWrongDomain:
+      return "not in the target domain";
+    case ExitRegistryAccess:
+      return "registry or Winlogon key could not be opened";
+    case ExitValueUnreadable:
+      return "a Winlogon value could not be read";
+    case ExitValueUnwritable:
+      return "a Winlogon value could not be written";
+    case ExitBadValue:
+      return "bad value in the list";
+    case CrashedExitCode:
+      return "check crashed";
+    default:
+      return "";
+  }
+}
+
+}  // namespace cairn

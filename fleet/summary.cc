@@ -1,0 +1,43 @@
+#include "fleet/summary.h"
+
+#include <cstdio>
+
+#include "fleet/reasons.h"
+
+namespace cairn {
+
+void FleetSummary::add(const PcRecord& record) {
+  ++checked;
+  if (record.exitCode == 0) ++passed;
+  ++byExitCode[record.exitCode];
+  ++byReason[record.reason];
+}
+
+std::string summaryText(const FleetSummary& s) {
+  char line[160];
+  std::string text;
+  std::snprintf(line, sizeof line, "%zu PCs checked in %.1f s: %zu passed, %zu failed%s\n",
+                s.checked, s.wallSeconds, s.passed, s.failed(),
+                s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
+  text += line;
+  if (s.alreadyRecorded > 0) {
+    std::snprintf(line, sizeof line, "%zu PCs skipped: recorded by an earlier run\n",
+                  s.alreadyRecorded);
+    text += line;
+  }
+  if (s.byExitCode.empty()) return text;
+  text += "exit    PCs  meaning\n";
+  for (const auto& [code, count] : s.byExitCode) {
+    std::snprintf(line, sizeof line, "%4d %6zu  %s\n", code, count,
+                  std::string(exitCodeMeaning(code)).c_str());
+    text += line;
+  }
+  text += "reason                  PCs\n";
+  for (const auto& [reason, count] : s.byReason) {
+    std::snprintf(line, sizeof line, "%-20s %6zu\n", reason.c_str(), count);
+    text += line;
+  }
+  return text;
+}
+
+}  // namespace cairn

@@ -1,0 +1,28 @@
+// The tally of a fleet run, for the summary table and the page's chart.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <string>
+
+#include "fleet/pc_record.h"
+
+namespace cairn {
+
+struct FleetSummary {
+  std::map<int, std::size_t> byExitCode;
+  std::map<std::string, std::size_t> byReason;
+  std::size_t checked = 0;
+  std::size_t passed = 0;
+  std::size_t alreadyRecorded = 0;  // skipped because an earlier run recorded them
+  double wallSeconds = 0;
+  bool interrupted = false;
+
+  void add(const PcRecord& record);
+  std::size_t failed() const { return checked - passed; }
+};
+
+// The summary table printed at the end of a run, lines ending in '\n'.
+std::string summaryText(const FleetSummary& summary);
+
+}  // namespace cairn

@@ -1,0 +1,217 @@
+// Worker processes on a POSIX system: fork without exec, so every child shares the libraries the
+// parent has already mapped (the Samba module among them) instead of loading them again. The
+// parent stays single-threaded and waits on one poll: the children's pipes and a signalfd that
+// carries SIGINT (the user's request to stop) and SIGCHLD (a child ended).
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <list>
+
+#include "platform/common/unique_fd.h"
+#include "platform/workers.h"
+
+namespace cairn {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Child {
+  std::uint64_t id = 0;
+  pid_t pid = -1;
+  UniqueFd output;  // read end of the pipe the child answers on
+  std::string received;
+  bool outputClosed = false;
+  Clock::time_point deadline;
+};
+
+void writeAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    done += static_cast<std::size_t>(written);
+  }
+}
+
+// Reads what the pipe holds now; marks the child's output closed at end of file.
+void drain(Child& child) {
+  char buffer[4096];
+  while (!child.outputClosed) {
+    const ssize_t got = ::read(child.output.get(), buffer, sizeof buffer);
+    if (got > 0) {
+      child.received.append(buffer, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      child.outputClosed = true;
+    } else if (errno != EINTR) {
+      if (errno != EAGAIN) child.outputClosed = true;
+      return;
+    }
+  }
+}
+
+class PosixWorkers final : public Workers {
+ public:
+  PosixWorkers(WorkerFunction work, std::chrono::milliseconds deadline)
+      : work_(std::move(work)), deadline_(deadline) {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &signals, &savedMask_);
+    signals_.reset(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
+  }
+
+  // Nothing outlives the run: children still running are stopped and reaped.
+  ~PosixWorkers() override {
+    for (Child& child : children_) stopAndReap(child);
+    sigprocmask(SIG_SETMASK, &savedMask_, nullptr);
+  }
+
+  bool start(std::uint64_t id, const std::string& input) override {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) runChild(input, writeEnd.get());  // never returns
+    // Both sides set the group, whichever runs first: a deadline stops the whole group,
+    // helpers the check forked included.
+    ::setpgid(pid, pid);
+    ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
+    Child& child = children_.emplace_back();
+    child.id = id;
+    child.pid = pid;
+    child.output = std::move(readEnd);
+    child.deadline = Clock::now() + deadline_;
+    return true;
+  }
+
+  std::vector<WorkerResult> wait() override {
+    std::vector<WorkerResult> ended;
+    while (!children_.empty()) {
+      const bool interruptArrived = pollOnce();
+      collect(ended);
+      if (!ended.empty() || interruptArrived) break;
+    }
+    return ended;
+  }
+
+  std::size_t running() const override { return children_.size(); }
+
+  bool interrupted() override {
+    readSignals();
+    return interrupted_;
+  }
+
+ private:
+  [[noreturn]] void runChild(const std::string& input, int answerFd) {
+    ::setpgid(0, 0);
+    // Ctrl-C stays blocked: it is meant for the parent, which lets running checks finish.
+    sigset_t mask = savedMask_;
+    sigaddset(&mask, SIGINT);
+    sigdelset(&mask, SIGCHLD);
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+    // Nothing a check prints may reach the parent's terminal or files.
+    const int null = ::open("/dev/null", O_RDWR);
+    for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
+    int status = 1;
+    try {
+      writeAll(answerFd, work_(input));
+      status = 0;
+    } catch (...) {
+    }
+    // _exit: the parent's buffered streams, copied into this child, must not be flushed twice.
+    ::_exit(status);
+  }
+
+  // Waits for a pipe, a signal or the nearest deadline. True when the interrupt arrived now, so
+  // that the caller hears of it at once; later waits go on collecting the running children.
+  bool pollOnce() {
+    std::vector<pollfd> fds;
+    fds.push_back({signals_.get(), POLLIN, 0});
+    auto nearest = Clock::time_point::max();
+    for (const Child& child : children_) {
+      if (!child.outputClosed) fds.push_back({child.output.get(), POLLIN, 0});
+      if (child.deadline < nearest) nearest = child.deadline;
+    }
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(nearest - Clock::now()).count();
+    // A child may end without closing its pipe (a helper it forked holds it): SIGCHLD wakes
+    // the poll for that, and a short cap keeps a lost signal from stalling the run.
+    const int timeout = static_cast<int>(std::clamp<long long>(left, 0, 250));
+    ::poll(fds.data(), fds.size(), timeout);
+    const bool before = interrupted_;
+    readSignals();
+    return interrupted_ && !before;
+  }
+
+  void readSignals() {
+    signalfd_siginfo info;
+    while (::read(signals_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+      if (info.ssi_signo == SIGINT) interrupted_ = true;
+    }
+  }
+
+  void collect(std::vector<WorkerResult>& ended) {
+    const auto now = Clock::now();
+    for (auto it = children_.begin(); it != children_.end();) {
+      Child& child = *it;
+      drain(child);
+      int status = 0;
+      const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
+      if (done == child.pid) {
+        drain(child);
+        ::kill(-child.pid, SIGKILL);  // helpers the check left behind
+        const bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !child.received.empty();
+        ended.push_back({child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
+                         std::move(child.received)});
+      } else if (now >= child.deadline) {
+        stopAndReap(child);
+        ended.push_back({child.id, WorkerEnd::StoppedAtDeadline, {}});
+      } else {
+        ++it;
+        continue;
+      }
+      it = children_.erase(it);
+    }
+  }
+
+  static void stopAndReap(Child& child) {
+    ::kill(-child.pid, SIGKILL);
+    ::kill(child.pid, SIGKILL);
+    while (::waitpid(child.pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+
+  WorkerFunction work_;
+  std::chrono::milliseconds deadline_;
+  sigset_t savedMask_;
+  UniqueFd signals_;
+  std::list<Child> children_;
+  bool interrupted_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<Workers> makeSystemWorkers(WorkerFunction work,
+                                           std::chrono::milliseconds deadline) {
+  return std::make_unique<PosixWorkers>(std::move(work), deadline);
+}
+
+bool serveAsWorker(int, char**, const WorkerFunction&) {
+  return false;
+}
+
+bool standardOutputIsTerminal() {
+  return ::isatty(STDOUT_FILENO) == 1;
+}
+
+}  // namespace cairn

@@ -1,0 +1,61 @@
+// Worker processes for the fleet command: each check runs in a child process of its own, so a
+// crash or a hang in one PC's check can never take the run down or spoil another PC's record;
+// and the interrupt (Ctrl-C) that ends a fleet run early.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace cairn {
+
+// Runs in the child: takes the input handed to start and gives the text sent back to the parent.
+using WorkerFunction = std::function<std::string(const std::string& input)>;
+
+enum class WorkerEnd {
+  Finished,           // the function returned and its output arrived whole
+  Crashed,            // the child died or ended without handing its output over
+  StoppedAtDeadline,  // the child was still running at its deadline and was stopped
+};
+
+struct WorkerResult {
+  std::uint64_t id = 0;
+  WorkerEnd end = WorkerEnd::Crashed;
+  std::string output;
+};
+
+class Workers {
+ public:
+  virtual ~Workers() = default;
+
+  // Starts a child that runs the worker function on input. False when no child could be made
+  // (the system is out of processes or memory); nothing is then running under that id.
+  virtual bool start(std::uint64_t id, const std::string& input) = 0;
+
+  // Blocks until at least one child has ended or the run is interrupted, and hands back every
+  // child that ended. A child past its deadline is stopped here and reported as such. Returns at
+  // once with nothing when no child runs.
+  virtual std::vector<WorkerResult> wait() = 0;
+
+  virtual std::size_t running() const = 0;
+
+  // True once the user asked the run to stop (SIGINT; Ctrl-C or Ctrl-Break on Windows). The
+  // children are shielded from that request: they finish or meet their deadline.
+  virtual bool interrupted() = 0;
+};
+
+// Children that run work, each stopped when it runs longer than deadline.
+std::unique_ptr<Workers> makeSystemWorkers(WorkerFunction work, std::chrono::milliseconds deadline);
+
+// Where the system starts workers as new processes of the same program (Windows), the entry
+// point calls this first: in a worker process it runs work on the input from the parent and
+// returns true; the caller then ends the process. Elsewhere it returns false at once.
+bool serveAsWorker(int argc, char** argv, const WorkerFunction& work);
+
+// Whether standard output is a terminal, where a progress line may be redrawn in place.
+bool standardOutputIsTerminal();
+
+}  // namespace cairn
