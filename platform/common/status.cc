@@ -7,7 +7,9 @@ std::string_view statusName(std::uint32_t status) {
     case StatusSuccess: return "ERROR_SUCCESS";
     case StatusFileNotFound: return "ERROR_FILE_NOT_FOUND";
     case StatusAccessDenied: return "ERROR_ACCESS_DENIED";
+    case StatusInvalidHandle: return "ERROR_INVALID_HANDLE";
     case StatusBadNetPath: return "ERROR_BAD_NETPATH";
+    case StatusInvalidParameter: return "ERROR_INVALID_PARAMETER";
     case StatusModNotFound: return "ERROR_MOD_NOT_FOUND";
     case StatusMoreData: return "ERROR_MORE_DATA";
     case StatusRegistryIoFailed: return "ERROR_REGISTRY_IO_FAILED";

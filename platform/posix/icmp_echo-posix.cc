@@ -85,10 +85,10 @@ EchoResult awaitReply(const PingSocket& socket, const EchoRequest& request) {
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return {0, IpReqTimedOut};
+    if (left <= 0) return {0, StatusIpReqTimedOut};
     pollfd waiting{socket.fd, POLLIN, 0};
     const int ready = ::poll(&waiting, 1, static_cast<int>(left));
-    if (ready < 0 && errno != EINTR) return {0, IpGeneralFailure};
+    if (ready < 0 && errno != EINTR) return {0, StatusIpGeneralFailure};
     if (ready <= 0) continue;
     sockaddr_in from{};
     socklen_t fromSize = sizeof from;
@@ -96,7 +96,7 @@ EchoResult awaitReply(const PingSocket& socket, const EchoRequest& request) {
                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
     if (received < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return {0, IpGeneralFailure};
+      return {0, StatusIpGeneralFailure};
     }
     if (isOurReply(socket, packet, static_cast<std::size_t>(received), from, request.destination))
       return {1, 0};
@@ -124,7 +124,7 @@ class PosixIcmpEcho final : public IcmpEcho {
 
   EchoResult sendEcho(IcmpHandle handle, const EchoRequest& request) override {
     auto& socket = *reinterpret_cast<PingSocket*>(handle);
-    if (!sendRequest(socket, request)) return {0, IpGeneralFailure};
+    if (!sendRequest(socket, request)) return {0, StatusIpGeneralFailure};
     return awaitReply(socket, request);
   }
 

@@ -8,7 +8,7 @@ namespace {
 // The status a decoder answers once the reader has walked the whole reply: a malformed reply
 // outweighs whatever WERROR it claims.
 std::uint32_t finish(const ndr::Reader& reader, std::uint32_t werror, bool consistent) {
-  if (!reader.finishedCleanly() || !consistent) return RpcXBadStubData;
+  if (!reader.finishedCleanly() || !consistent) return StatusRpcBadStubData;
   return werror;
 }
 

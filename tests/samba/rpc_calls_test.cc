@@ -177,45 +177,45 @@ INSTANTIATE_TEST_SUITE_P(
         StatusCase{"wksta", DecodeWksta, WkstaReply, 0},
         StatusCase{"wkstaWithoutName", DecodeWksta, WkstaReplyWithoutName, 0},
         StatusCase{"wkstaRefusal", DecodeWksta, InfoRefusal, 5},
-        StatusCase{"wkstaOtherLevel", DecodeWksta, patched(WkstaReply, 0, 101), RpcXBadStubData},
+        StatusCase{"wkstaOtherLevel", DecodeWksta, patched(WkstaReply, 0, 101), StatusRpcBadStubData},
         StatusCase{"wkstaNullRecordWithSuccess", DecodeWksta, "66 00 00 00 00 00 00 00 00 00 00 00",
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"wkstaNameCountHuge", DecodeWksta, patched(WkstaReply, 44, 0x7FFFFFFF),
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"wkstaNameCountAboveMaximum", DecodeWksta, patched(WkstaReply, 44, 6),
-                   RpcXBadStubData},
-        StatusCase{"wkstaNameOffset", DecodeWksta, patched(WkstaReply, 40, 1), RpcXBadStubData},
+                   StatusRpcBadStubData},
+        StatusCase{"wkstaNameOffset", DecodeWksta, patched(WkstaReply, 40, 1), StatusRpcBadStubData},
         StatusCase{"wkstaLanrootPointerDropped", DecodeWksta, patched(WkstaReply, 28, 0),
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"server", DecodeServer, ServerReply, 0},
         StatusCase{"serverRefusal", DecodeServer, InfoRefusal, 5},
-        StatusCase{"serverOtherLevel", DecodeServer, patched(ServerReply, 0, 100), RpcXBadStubData},
+        StatusCase{"serverOtherLevel", DecodeServer, patched(ServerReply, 0, 100), StatusRpcBadStubData},
         StatusCase{"serverCommentOffset", DecodeServer, patched(ServerReply, 88, 2),
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         // Maximum and actual count agree but claim far more units than the reply holds.
         StatusCase{"serverCommentCountsHuge", DecodeServer,
                    patched(patched(ServerReply, 84, 0xFFFFFFFF).c_str(), 92, 0xFFFFFFFF),
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"handle", DecodeHandle, HandleReply, 0},
         StatusCase{"handleRefusal", DecodeHandle, HandleRefusal, 2},
         StatusCase{"query", DecodeQuery, QueryReply, 0},
         StatusCase{"queryMoreData", DecodeQuery, QueryMoreData, 234},
         StatusCase{"queryMissing", DecodeQuery, QueryMissing, 2},
-        StatusCase{"queryOffset", DecodeQuery, patched(QueryReply, 16, 2), RpcXBadStubData},
+        StatusCase{"queryOffset", DecodeQuery, patched(QueryReply, 16, 2), StatusRpcBadStubData},
         StatusCase{"queryCountHuge", DecodeQuery, patched(QueryReply, 20, 0xFFFFFFF0),
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"queryLengthDisagrees", DecodeQuery, patched(QueryReply, 52, 12),
-                   RpcXBadStubData},
-        StatusCase{"querySizeDisagrees", DecodeQuery, patched(QueryReply, 44, 16), RpcXBadStubData},
+                   StatusRpcBadStubData},
+        StatusCase{"querySizeDisagrees", DecodeQuery, patched(QueryReply, 44, 16), StatusRpcBadStubData},
         StatusCase{
             "queryCountsHuge", DecodeQuery,
             patched(patched(patched(QueryReply, 12, 0x3FFFFFF).c_str(), 20, 0x3FFFFFF).c_str(), 44,
                     0x3FFFFFF),
-            RpcXBadStubData},
+            StatusRpcBadStubData},
         StatusCase{"querySuccessWithoutData", DecodeQuery,
                    "14 00 02 00 01 00 00 00 00 00 00 00 1c 00 02 00 00 00 00 00 20 00 02 00 "
                    "00 00 00 00 00 00 00 00",
-                   RpcXBadStubData},
+                   StatusRpcBadStubData},
         StatusCase{"status", DecodeStatus, "00 00 00 00", 0},
         StatusCase{"statusRefusal", DecodeStatus, "f8 03 00 00", 0x3F8}),
     [](const auto& info) { return info.param.name; });
@@ -240,7 +240,7 @@ TEST_P(DecoderShapeTest, RejectsEveryTruncation) {
     // A copy of exactly the prefix, so that a read past it is a real out-of-bounds read
     // (which the sanitizer builds would report) rather than a read of the rest of the fixture.
     const ndr::Bytes prefix(whole.begin(), whole.begin() + length);
-    EXPECT_EQ(GetParam().decode(prefix), RpcXBadStubData) << "length " << length;
+    EXPECT_EQ(GetParam().decode(prefix), StatusRpcBadStubData) << "length " << length;
   }
 }
 
@@ -249,7 +249,7 @@ TEST_P(DecoderShapeTest, RejectsTrailingBytes) {
     ndr::Bytes longer = bytesOf(GetParam().reply);
     const ndr::Bytes tail = bytesOf(extra);
     longer.insert(longer.end(), tail.begin(), tail.end());
-    EXPECT_EQ(GetParam().decode(longer), RpcXBadStubData) << extra;
+    EXPECT_EQ(GetParam().decode(longer), StatusRpcBadStubData) << extra;
   }
 }
 
@@ -321,7 +321,7 @@ TEST(DecodeQueryTest, MoreDataReportsTheSizeNeeded) {
 TEST(DecodeQueryTest, RejectsMoreDataThanAskedFor) {
   const ndr::Bytes reply = bytesOf(QueryReply);
   QueryValueReply value;
-  EXPECT_EQ(decodeQueryValue(reply.data(), reply.size(), 13, value), RpcXBadStubData);
+  EXPECT_EQ(decodeQueryValue(reply.data(), reply.size(), 13, value), StatusRpcBadStubData);
   EXPECT_EQ(decodeQueryValue(reply.data(), reply.size(), 14, value), 0u);
 }
 

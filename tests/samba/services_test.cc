@@ -50,7 +50,7 @@ class ScriptedTransport final : public RpcTransport {
 
  private:
   std::uint32_t answer(ndr::Bytes& reply) {
-    if (answers.empty()) return BadNetPath;
+    if (answers.empty()) return StatusBadNetPath;
     const Answer next = answers.front();
     answers.pop_front();
     reply = next.reply;
@@ -171,11 +171,11 @@ TEST_P(RpcNetManagementFailureTest, FailsWithoutRecordAndReconnectsNextTime) {
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, RpcNetManagementFailureTest,
-    testing::Values(QueryFailureCase{"unreachable", {BadNetPath, {}}, BadNetPath},
+    testing::Values(QueryFailureCase{"unreachable", {StatusBadNetPath, {}}, StatusBadNetPath},
                     QueryFailureCase{"timedOut", {1460, {}}, 1460},
                     QueryFailureCase{"accessDenied", {0, bytesOf(InfoRefusal)}, 5},
-                    QueryFailureCase{"malformed", {0, bytesOf("66 00 00")}, rpc::RpcXBadStubData},
-                    QueryFailureCase{"emptyReply", {0, {}}, rpc::RpcXBadStubData}),
+                    QueryFailureCase{"malformed", {0, bytesOf("66 00 00")}, StatusRpcBadStubData},
+                    QueryFailureCase{"emptyReply", {0, {}}, StatusRpcBadStubData}),
     [](const auto& info) { return info.param.name; });
 
 TEST(RpcNetManagementTest, ServerPathThatIsNoHostNameSendsNothing) {
@@ -183,7 +183,7 @@ TEST(RpcNetManagementTest, ServerPathThatIsNoHostNameSendsNothing) {
   const auto net = makeRpcNetManagement(transport);
   NetRecord record = nullptr;
   for (const char16_t* path : {u"\\\\", u"\\\\pc01[sign]", u"\\\\pc 01"})
-    EXPECT_EQ(net->workstationInfo(path, &record), BadNetPath);
+    EXPECT_EQ(net->workstationInfo(path, &record), StatusBadNetPath);
   EXPECT_TRUE(transport.sent.empty());
 }
 
@@ -227,9 +227,9 @@ TEST_F(RpcRegistryTest, RefusedOrNullHandlesGiveNoKey) {
   transport.answers.push_back({0, handleReply(RootHandle, 5)});
   EXPECT_EQ(registry->connect("\\\\PC01", &root), 5u);
   transport.answers.push_back({0, handleReply("00000000000000000000000000000000000000 00")});
-  EXPECT_EQ(registry->connect("\\\\PC01", &root), rpc::RpcXBadStubData);
-  transport.answers.push_back({BadNetPath, {}});
-  EXPECT_EQ(registry->connect("\\\\PC01", &root), BadNetPath);
+  EXPECT_EQ(registry->connect("\\\\PC01", &root), StatusRpcBadStubData);
+  transport.answers.push_back({StatusBadNetPath, {}});
+  EXPECT_EQ(registry->connect("\\\\PC01", &root), StatusBadNetPath);
   EXPECT_EQ(root, 0u);
   EXPECT_EQ(registry->openKey(12345, "SOFTWARE", KeyAllAccess, &key), 6u);
   EXPECT_EQ(transport.sent.size(), 3u);
@@ -321,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
                  2,
                  "",
                  1024},
-        ReadCase{"malformed", {0, bytesOf("14 00 02")}, 1024, rpc::RpcXBadStubData, "", 1024},
+        ReadCase{"malformed", {0, bytesOf("14 00 02")}, 1024, StatusRpcBadStubData, "", 1024},
         ReadCase{"connectionLost", {1460, {}}, 1024, 1460, "", 1024}),
     [](const auto& info) { return info.param.name; });
 
@@ -333,7 +333,7 @@ TEST_F(RpcRegistryTest, ReplyWithMoreDataThanAskedForIsRejected) {
   std::uint32_t type = 0;
   std::uint32_t size = 4;
   EXPECT_EQ(registry->queryValue(key, "DefaultDomainName", &type, buffer.data(), &size),
-            rpc::RpcXBadStubData);
+            StatusRpcBadStubData);
   EXPECT_EQ(buffer, std::vector<unsigned char>(4, 0xAA));
 }
 
