@@ -46,12 +46,6 @@ struct WkstaInfo102 {
   bool hasLangroup = false;
 };
 
-// The name of SERVER_INFO_102; the other fields are checked for form only.
-struct ServerInfo102 {
-  std::u16string name;
-  bool hasName = false;
-};
-
 struct QueryValueReply {
   std::uint32_t type = 0;
   ndr::Bytes data;             // exactly the returned bytes (data_length of them)
@@ -63,8 +57,8 @@ std::uint32_t decodeNetrWkstaGetInfo(const unsigned char* data, std::size_t size
                                      WkstaInfo102& info);
 
 ndr::Bytes encodeNetrServerGetInfo(std::u16string_view serverName);
-std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size,
-                                      ServerInfo102& info);
+// Only the status counts: the record of SERVER_INFO_102 is checked for form alone.
+std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size);
 
 ndr::Bytes encodeOpenHKLM(std::uint32_t accessMask);
 ndr::Bytes encodeOpenKey(const PolicyHandle& parent, std::u16string_view keyName,

@@ -59,8 +59,7 @@ class RpcNetManagement final : public NetManagement {
     ndr::Bytes reply;
     std::uint32_t status = query(serverPath, RpcPipe::Srvsvc, rpc::NetrServerGetInfoOpnum,
                                  rpc::encodeNetrServerGetInfo(serverPath), reply);
-    rpc::ServerInfo102 info;
-    if (status == 0) status = rpc::decodeNetrServerGetInfo(reply.data(), reply.size(), info);
+    if (status == 0) status = rpc::decodeNetrServerGetInfo(reply.data(), reply.size());
     if (status != 0) return failed(status);
     *record = new Record;
     return 0;
