@@ -69,6 +69,11 @@ const ndr::Bytes QueryMissing = bytesOf(
     "14 00 02 00 00 00 00 00 18 00 02 00 00 00 00 00 00 00 00 00 00 00 00 00 1c 00 02 00 00 00 "
     "00 00 20 00 02 00 00 00 00 00 02 00 00 00");
 
+// A QueryValue reply with a null data pointer.
+const ndr::Bytes QueryWithoutData = bytesOf(
+    "14 00 02 00 01 00 00 00 00 00 00 00 1c 00 02 00 00 00 00 00 20 00 02 00 00 00 00 00 00 00 "
+    "00 00");
+
 ndr::Bytes handleReply(const char* handle, std::uint32_t werror = 0) {
   return patched(bytesOf(std::string(handle) + " 00 00 00 00"), 20, werror);
 }
@@ -179,7 +184,7 @@ std::uint32_t run(Backend& b, const ReplyCase& c) {
   if (c.op == Op::Wksta) status = b.net->workstationInfo(u"\\\\PC01", &record);
   if (c.op == Op::Server) status = b.net->serverInfo(u"\\\\PC01", &record);
   if (c.op == Op::Connect) status = b.registry->connect("\\\\PC01", &b.root);
-  if (c.op == Op::OpenKey) status = b.registry->openKey(b.root, "A\\B", KeyAllAccess, &b.key);
+  if (c.op == Op::OpenKey) status = b.registry->openKey(b.root, "A\\\u20ac", KeyAllAccess, &b.key);
   if (c.op == Op::Query) status = b.registry->queryValue(b.key, "V", nullptr, data.data(), &size);
   if (c.op == Op::Set) status = b.registry->setValue(b.key, "V", RegSz, bytesOf("4e 00").data(), 2);
   if (c.op == Op::Close) b.registry->closeKey(b.key);
@@ -247,7 +252,7 @@ const ReplyCase Replies[] = {
     {"openHklmNullHandle", Op::Connect, ok(handleReply(NullHandle)), Bad},
     {"openKey", Op::OpenKey, ok(handleReply(KeyHandle)), 0,
      std::string(RootHandle) + " 08 00 08 00 00 00 02 00 04 00 00 00 00 00 00 00 04 00 00 00 "
-                               "41 00 5c 00 42 00 00 00 00 00 00 00 3f 00 0f 00"},
+                               "41 00 5c 00 ac 20 00 00 00 00 00 00 3f 00 0f 00"},
     {"openKeyMissing", Op::OpenKey, ok(handleReply(NullHandle, 2)), 2},
     // Twice the caller's room is asked for: UTF-16 takes at most twice the narrow bytes.
     {"query", Op::Query, ok(Query), 0,
@@ -260,7 +265,7 @@ const ReplyCase Replies[] = {
     {"queryExpandText", Op::Query, queryReply(2, "e9 00 00 00"), 0, "", "\u00e9\0"s},
     {"queryMultiString", Op::Query, queryReply(7, "41 00 00 00 42 00 00 00 00 00"), 0, "",
      "A\0B\0\0"s},
-    {"querySurrogatePair", Op::Query, queryReply(1, "3d d8 00 de"), 0, "", "\U0001F600"},
+    {"querySurrogatePair", Op::Query, queryReply(1, "ff db ff df"), 0, "", "\U0010FFFF"},
     {"queryLoneSurrogate", Op::Query, queryReply(1, "00 d8 00 00"), 0, "", "\ufffd\0"s},
     {"queryOddLastByte", Op::Query, queryReply(1, "41 00 42"), 0, "", "A"},
     {"queryBinary", Op::Query, queryReply(3, "01 00 02"), 0, "", "\x01\0\x02"s},
@@ -275,10 +280,8 @@ const ReplyCase Replies[] = {
     {"querySizeDisagrees", Op::Query, ok(patched(Query, 44, 16)), Bad},
     {"queryCountsHuge", Op::Query,
      ok(patched(patched(patched(Query, 12, 0x3FFFFFF), 20, 0x3FFFFFF), 44, 0x3FFFFFF)), Bad},
-    {"querySuccessWithoutData", Op::Query,
-     ok(bytesOf("14 00 02 00 01 00 00 00 00 00 00 00 1c 00 02 00 00 00 00 00 20 00 02 00 00 00 "
-                "00 00 00 00 00 00")),
-     Bad},
+    {"querySuccessWithoutData", Op::Query, ok(QueryWithoutData), Bad},
+    {"queryMissingWithoutData", Op::Query, ok(patched(QueryWithoutData, 28, 2)), 2},
     {"set", Op::Set, ok(bytesOf("00 00 00 00")), 0,
      ValueName + "01 00 00 00 04 00 00 00 4e 00 00 00 04 00 00 00"},
     {"setRefusal", Op::Set, ok(bytesOf("f8 03 00 00")), 0x3F8},
@@ -321,7 +324,7 @@ TEST(ServerPathTest, ReachesTheHostOrNothing) {
 const std::tuple<std::uint32_t, std::string, const char*> Writes[] = {
     {RegSz, "", ""},
     {RegMultiSz, "A\0\u00e9\0\0"s, "41 00 00 00 e9 00 00 00 00 00"},
-    {RegExpandSz, "\U0001F600", "3d d8 00 de"},
+    {RegExpandSz, "\U0010FFFF", "ff db ff df"},
     {3, "\x01\0\x02"s, "01 00 02"}};
 
 TEST(WriteTest, SendsTextAsUtf16) {
