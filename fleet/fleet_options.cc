@@ -28,6 +28,8 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   FleetOptions options;
   std::string domainValue;
   CLI::App app(Description, "cairnmark-fleet");
+  // GNU-style options on every system: "/path/list.txt" is a file, never a switch.
+  app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("cairnmark-fleet ") + CairnmarkVersion);
   app.add_option("--domain", domainValue, "the target domain (as /T)")->required();
   app.add_flag("--ping", options.ping, "ping each PC first (as /P)");
@@ -48,7 +50,8 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   app.add_flag("--resume", options.resume,
                "skip the PCs already recorded in the --csv or --jsonl file, and append");
   app.add_flag("--quiet", options.quiet, "print only the summary");
-  auto* pcOption = app.add_option("--pc", options.pcs, "a PC to check (repeatable)");
+  auto* pcOption = app.add_option("--pc", options.pcs, "a PC to check (repeatable)")
+                       ->allow_extra_args(false);
   app.add_option("LIST_FILE", options.listPath,
                  "one PC per line, as /M takes it; - reads standard input")
       ->excludes(pcOption);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
 using IcmpHandle = std::uintptr_t;
@@ -12,10 +14,6 @@ inline constexpr IcmpHandle InvalidIcmpHandle = ~IcmpHandle{0};
 
 // The all-ones address that the address conversion answers for a text that is no address.
 inline constexpr std::uint32_t InaddrNone = 0xFFFFFFFFu;
-
-// IP status codes of failed echo requests (IP_REQ_TIMED_OUT, IP_GENERAL_FAILURE).
-inline constexpr std::uint32_t IpReqTimedOut = 11010;
-inline constexpr std::uint32_t IpGeneralFailure = 11050;
 
 struct EchoRequest {
   std::uint32_t destination = 0;  // network byte order
@@ -28,7 +26,7 @@ struct EchoRequest {
 
 // What one echo request gave: the number of replies received and, when there is one, the
 // status of the first reply (0 = echo reply); with no reply, the error code of the request
-// (0 when the platform gave none).
+// (StatusIpReqTimedOut, StatusIpGeneralFailure, or 0 when the platform gave none).
 struct EchoResult {
   std::uint32_t replyCount = 0;
   std::uint32_t status = 0;

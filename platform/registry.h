@@ -12,6 +12,8 @@ using RegKey = std::uintptr_t;
 
 inline constexpr std::uint32_t KeyAllAccess = 0xF003F;  // KEY_ALL_ACCESS
 inline constexpr std::uint32_t RegSz = 1;               // REG_SZ
+inline constexpr std::uint32_t RegExpandSz = 2;         // REG_EXPAND_SZ
+inline constexpr std::uint32_t RegMultiSz = 7;          // REG_MULTI_SZ
 
 class Registry {
  public:

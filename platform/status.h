@@ -10,7 +10,10 @@ enum CairnStatus {
   StatusSuccess = 0,
   StatusFileNotFound = 2,           /* ERROR_FILE_NOT_FOUND: no such value or key */
   StatusAccessDenied = 5,           /* ERROR_ACCESS_DENIED: the account lacks the rights */
-  StatusBadNetPath = 53,            /* ERROR_BAD_NETPATH: nothing answered, or no such host */
+  StatusInvalidHandle = 6,          /* ERROR_INVALID_HANDLE: no such key, or its connection is gone */
+  StatusBadNetPath = 53,            /* ERROR_BAD_NETPATH: nothing answered in time, or no such host */
+  StatusInvalidParameter = 87,      /* ERROR_INVALID_PARAMETER: a required argument is missing */
+  StatusInvalidLevel = 124,        /* ERROR_INVALID_LEVEL: the PC does not serve that level */
   StatusModNotFound = 126,          /* ERROR_MOD_NOT_FOUND: the remote-services module is unusable */
   StatusMoreData = 234,             /* ERROR_MORE_DATA: the value is larger than the buffer */
   StatusRegistryIoFailed = 1016,    /* ERROR_REGISTRY_IO_FAILED: the PC could not store the value */

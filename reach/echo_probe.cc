@@ -7,16 +7,16 @@ std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint
   if (destination == InaddrNone) return NoAddressStatus;
   const IcmpHandle handle = icmp.createFile();
   // An attempt that could not even send must never pass for an answered one.
-  if (handle == InvalidIcmpHandle) return static_cast<std::int32_t>(IpGeneralFailure);
+  if (handle == InvalidIcmpHandle) return StatusIpGeneralFailure;
   EchoRequest request;
   request.destination = destination;
   request.ttl = EchoTtl;
   request.timeoutMs = timeoutMs;
   const EchoResult result = icmp.sendEcho(handle, request);
   icmp.closeHandle(handle);
-  // Without a reply the status field was never filled in by an answer, whatever it holds.
-  if (result.replyCount == 0)
-    return static_cast<std::int32_t>(result.status != 0 ? result.status : IpReqTimedOut);
+  // Without a reply the status is the request's error code; a request that ended without a reply
+  // and without an error code timed out.
+  if (result.replyCount == 0 && result.status == 0) return StatusIpReqTimedOut;
   return static_cast<std::int32_t>(result.status);
 }
 

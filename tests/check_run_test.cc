@@ -39,7 +39,7 @@ Script echoes(std::initializer_list<EchoResult> results) {
   };
 }
 
-const Script Silent = echoes({{0, IpReqTimedOut}, {0, IpReqTimedOut}});
+const Script Silent = echoes({{0, StatusIpReqTimedOut}, {0, StatusIpReqTimedOut}});
 
 std::string unexpected(const std::string& item) {
   return lines({"", "\a" + item + " was unexpected."});

@@ -33,9 +33,9 @@ TEST_P(ProbeEchoTest, GivesTheAttemptsStatus) {
 INSTANTIATE_TEST_SUITE_P(
     Attempts, ProbeEchoTest,
     testing::Values(ProbeCase{"Answered", "10.1.2.3", false, {1, 0}, 0},
-                    ProbeCase{"TimedOut", "10.1.2.3", false, {0, IpReqTimedOut}, 11010},
+                    ProbeCase{"TimedOut", "10.1.2.3", false, {0, StatusIpReqTimedOut}, 11010},
                     ProbeCase{"NoReplyNoError", "10.1.2.3", false, {0, 0}, 11010},
-                    ProbeCase{"NoRoute", "10.1.2.3", false, {0, IpGeneralFailure}, 11050},
+                    ProbeCase{"NoRoute", "10.1.2.3", false, {0, StatusIpGeneralFailure}, 11050},
                     ProbeCase{"Unreachable", "10.1.2.3", false, {1, 11003}, 11003},
                     ProbeCase{"NoHandle", "10.1.2.3", true, {1, 0}, 11050},
                     ProbeCase{"AllOnesIsNoAddress", "255.255.255.255", false, {1, 0}, -1}),

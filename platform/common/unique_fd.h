@@ -1,4 +1,5 @@
-// A file descriptor that closes itself: no path through a backend can leak one.
+// A file descriptor that closes itself: the sockets of the POSIX backends end with the scope
+// that opened them, on every path out of it.
 #pragma once
 
 #include <unistd.h>
@@ -22,6 +23,8 @@ class UniqueFd {
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
+
+  // Closes the descriptor held, if any, and holds fd instead.
   void reset(int fd = -1) {
     if (fd_ >= 0) ::close(fd_);
     fd_ = fd;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstring>
 
+#include "platform/common/unique_fd.h"
 #include "platform/icmp_echo.h"
 
 namespace cairn {
@@ -21,11 +22,18 @@ constexpr std::uint8_t EchoRequestType = 8;
 constexpr std::size_t IcmpHeaderSize = 8;
 
 struct PingSocket {
-  int fd;
+  UniqueFd fd;
   bool datagram;  // the kernel strips the IP header and owns the identifier
   std::uint16_t identifier;
   std::uint16_t sequence;
 };
+
+// The backend's edge: what a failed send or receive means to the caller. Windows answers
+// IP_GENERAL_FAILURE at once for a request it cannot send (no route, a local firewall), and so
+// does this backend, whatever the error.
+std::uint32_t statusOfSocketError(int) {
+  return StatusIpGeneralFailure;
+}
 
 std::uint16_t checksum(const unsigned char* data, std::size_t size) {
   std::uint32_t sum = 0;
@@ -61,8 +69,8 @@ bool isOurReply(const PingSocket& socket, const unsigned char* packet, std::size
 bool sendRequest(PingSocket& socket, const EchoRequest& request) {
   const int ttl = request.ttl;
   const int tos = request.tos;
-  if (::setsockopt(socket.fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return false;
-  if (::setsockopt(socket.fd, IPPROTO_IP, IP_TOS, &tos, sizeof tos) != 0) return false;
+  if (::setsockopt(socket.fd.get(), IPPROTO_IP, IP_TTL, &ttl, sizeof ttl) != 0) return false;
+  if (::setsockopt(socket.fd.get(), IPPROTO_IP, IP_TOS, &tos, sizeof tos) != 0) return false;
   unsigned char message[IcmpHeaderSize] = {EchoRequestType, 0, 0, 0};
   message[4] = static_cast<unsigned char>(socket.identifier >> 8);
   message[5] = static_cast<unsigned char>(socket.identifier);
@@ -74,7 +82,7 @@ bool sendRequest(PingSocket& socket, const EchoRequest& request) {
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = request.destination;
-  return ::sendto(socket.fd, message, sizeof message, 0, reinterpret_cast<sockaddr*>(&to),
+  return ::sendto(socket.fd.get(), message, sizeof message, 0, reinterpret_cast<sockaddr*>(&to),
                   sizeof to) == static_cast<ssize_t>(sizeof message);
 }
 
@@ -85,18 +93,18 @@ EchoResult awaitReply(const PingSocket& socket, const EchoRequest& request) {
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return {0, IpReqTimedOut};
-    pollfd waiting{socket.fd, POLLIN, 0};
+    if (left <= 0) return {0, StatusIpReqTimedOut};
+    pollfd waiting{socket.fd.get(), POLLIN, 0};
     const int ready = ::poll(&waiting, 1, static_cast<int>(left));
-    if (ready < 0 && errno != EINTR) return {0, IpGeneralFailure};
+    if (ready < 0 && errno != EINTR) return {0, statusOfSocketError(errno)};
     if (ready <= 0) continue;
     sockaddr_in from{};
     socklen_t fromSize = sizeof from;
-    const ssize_t received = ::recvfrom(socket.fd, packet, sizeof packet, MSG_DONTWAIT,
+    const ssize_t received = ::recvfrom(socket.fd.get(), packet, sizeof packet, MSG_DONTWAIT,
                                         reinterpret_cast<sockaddr*>(&from), &fromSize);
     if (received < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return {0, IpGeneralFailure};
+      return {0, statusOfSocketError(errno)};
     }
     if (isOurReply(socket, packet, static_cast<std::size_t>(received), from, request.destination))
       return {1, 0};
@@ -112,27 +120,23 @@ class PosixIcmpEcho final : public IcmpEcho {
 
   IcmpHandle createFile() override {
     bool datagram = true;
-    int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-    if (fd < 0) {
+    UniqueFd fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP));
+    if (!fd) {
       datagram = false;
-      fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+      fd.reset(::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP));
     }
-    if (fd < 0) return InvalidIcmpHandle;
-    const auto identifier = static_cast<std::uint16_t>(::getpid() ^ (fd << 8));
-    return reinterpret_cast<IcmpHandle>(new PingSocket{fd, datagram, identifier, 1});
+    if (!fd) return InvalidIcmpHandle;
+    const auto identifier = static_cast<std::uint16_t>(::getpid() ^ (fd.get() << 8));
+    return reinterpret_cast<IcmpHandle>(new PingSocket{std::move(fd), datagram, identifier, 1});
   }
 
   EchoResult sendEcho(IcmpHandle handle, const EchoRequest& request) override {
     auto& socket = *reinterpret_cast<PingSocket*>(handle);
-    if (!sendRequest(socket, request)) return {0, IpGeneralFailure};
+    if (!sendRequest(socket, request)) return {0, statusOfSocketError(errno)};
     return awaitReply(socket, request);
   }
 
-  void closeHandle(IcmpHandle handle) override {
-    const auto* socket = reinterpret_cast<PingSocket*>(handle);
-    ::close(socket->fd);
-    delete socket;
-  }
+  void closeHandle(IcmpHandle handle) override { delete reinterpret_cast<PingSocket*>(handle); }
 };
 
 }  // namespace

@@ -1,7 +1,7 @@
 // Network management and registry through the Samba module, loaded the first time a run needs
 // a remote service. Linking Samba's client into the binary would load over a hundred shared
 // libraries at every start, also for runs that only show the usage text or fail resolution.
-// Without the module every call fails as it would for a PC that cannot be reached.
+// Without the module every call fails with StatusModNotFound.
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -9,11 +9,10 @@
 
 #include "platform/remote_services.h"
 #include "platform/samba/module.h"
+#include "platform/status.h"
 
 namespace cairn {
 namespace {
-
-constexpr std::uint32_t BadNetPath = 53;  // ERROR_BAD_NETPATH
 
 // The module, loaded on the first call that needs it and shared by both services. A failed
 // load is not retried. dlerror's text is never shown: the outcome is the calls' status alone.
@@ -57,16 +56,16 @@ class LoadingNetManagement final : public NetManagement {
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
-    NetManagement* backend = loaded();
-    return backend != nullptr ? backend->workstationInfo(serverPath, record) : BadNetPath;
+    if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
+    return StatusModNotFound;
   }
   std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
-    NetManagement* backend = loaded();
-    return backend != nullptr ? backend->serverInfo(serverPath, record) : BadNetPath;
+    if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
+    return StatusModNotFound;
   }
   WorkstationNames workstationNames(NetRecord record) override {
-    NetManagement* backend = loaded();
-    return backend != nullptr ? backend->workstationNames(record) : WorkstationNames{};
+    if (NetManagement* backend = loaded()) return backend->workstationNames(record);
+    return {};
   }
   // Only a loaded module can have handed out a record, so a null record never loads it.
   void freeBuffer(NetRecord record) override {
@@ -88,23 +87,23 @@ class LoadingRegistry final : public Registry {
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   std::uint32_t connect(const std::string& machineName, RegKey* root) override {
-    Registry* backend = loaded();
-    return backend != nullptr ? backend->connect(machineName, root) : BadNetPath;
+    if (Registry* backend = loaded()) return backend->connect(machineName, root);
+    return StatusModNotFound;
   }
   std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
                         RegKey* key) override {
-    Registry* backend = loaded();
-    return backend != nullptr ? backend->openKey(parent, subKey, access, key) : BadNetPath;
+    if (Registry* backend = loaded()) return backend->openKey(parent, subKey, access, key);
+    return StatusModNotFound;
   }
   std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
                            unsigned char* data, std::uint32_t* size) override {
-    Registry* backend = loaded();
-    return backend != nullptr ? backend->queryValue(key, valueName, type, data, size) : BadNetPath;
+    if (Registry* backend = loaded()) return backend->queryValue(key, valueName, type, data, size);
+    return StatusModNotFound;
   }
   std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                          const unsigned char* data, std::uint32_t size) override {
-    Registry* backend = loaded();
-    return backend != nullptr ? backend->setValue(key, valueName, type, data, size) : BadNetPath;
+    if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
+    return StatusModNotFound;
   }
   void closeKey(RegKey key) override {
     if (Registry* backend = loaded()) backend->closeKey(key);

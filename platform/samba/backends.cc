@@ -1,6 +1,7 @@
 // The entry point of cairnmark-samba.so: the DCE/RPC services over Samba's client, on one SMB
 // session per process.
 #include <cstdlib>
+#include <memory>
 
 #include "platform/samba/module.h"
 #include "platform/samba/services.h"
@@ -9,11 +10,17 @@
 namespace cairn {
 namespace {
 
-// Each connect attempt and each call gets its own deadline. The identity check makes two
-// workstation attempts, so a machine that drops every packet costs two connect deadlines
-// (10 s) before the run ends.
-constexpr unsigned ConnectTimeoutMs = 5000;
+// Each connect attempt and each call gets its own deadline. The TCP connect to port 445 gets
+// 2 s, room for one retransmitted SYN; the SMB negotiation, session set-up and pipe bind that
+// follow a connect that succeeded get 5 s. The identity check makes two workstation attempts,
+// so a machine that drops every packet ends the run after two TCP connect deadlines (4 s).
+constexpr unsigned TcpConnectTimeoutMs = 2000;
+constexpr unsigned SetupTimeoutMs = 5000;
 constexpr unsigned CallTimeoutMs = 5000;
+
+struct SessionDeleter {
+  void operator()(CairnSession* session) const { cairnSessionDestroy(session); }
+};
 
 CairnPipe samba(RpcPipe pipe) {
   switch (pipe) {
@@ -27,16 +34,15 @@ CairnPipe samba(RpcPipe pipe) {
   return CairnPipeWkssvc;
 }
 
-// The session is made on first use and never torn down: the process ends right after the run,
-// and Samba's libraries need no orderly shutdown.
+// The session is made on first use; a session that cannot be made leaves the module unusable.
 class SambaTransport final : public RpcTransport {
  public:
   std::uint32_t call(const std::string& host, RpcPipe pipe, std::uint16_t opnum,
                      const ndr::Bytes& request, ndr::Bytes& reply) override {
     CairnSession* s = session();
-    if (s == nullptr) return CairnStatusBadNetPath;
+    if (s == nullptr) return StatusModNotFound;
     if (const std::uint32_t status =
-            cairnSessionOpenPipe(s, host.c_str(), samba(pipe), ConnectTimeoutMs))
+            cairnSessionOpenPipe(s, host.c_str(), samba(pipe), TcpConnectTimeoutMs, SetupTimeoutMs))
       return status;
     return callOpen(pipe, opnum, request, reply);
   }
@@ -44,30 +50,30 @@ class SambaTransport final : public RpcTransport {
   std::uint32_t callOpen(RpcPipe pipe, std::uint16_t opnum, const ndr::Bytes& request,
                          ndr::Bytes& reply) override {
     CairnSession* s = session();
-    if (s == nullptr) return CairnStatusBadNetPath;
+    if (s == nullptr) return StatusModNotFound;
     std::uint8_t* out = nullptr;
     std::size_t outLength = 0;
     const std::uint32_t status = cairnSessionCall(s, samba(pipe), opnum, request.data(),
                                                   request.size(), &out, &outLength, CallTimeoutMs);
+    const std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(out, std::free);
     if (status == 0) reply.assign(out, out + outLength);
-    std::free(out);
     return status;
   }
 
   void disconnect() override {
-    if (session_ != nullptr) cairnSessionDisconnect(session_);
+    if (session_ != nullptr) cairnSessionDisconnect(session_.get());
   }
 
  private:
   CairnSession* session() {
     if (!created_) {
       created_ = true;
-      session_ = cairnSessionCreate();
+      session_.reset(cairnSessionCreate(CairnCompositeStateError));
     }
-    return session_;
+    return session_.get();
   }
 
-  CairnSession* session_ = nullptr;
+  std::unique_ptr<CairnSession, SessionDeleter> session_;
   bool created_ = false;
 };
 

@@ -24,19 +24,26 @@ if(NOT SAMBA_CLIENT_FOUND)
   return()
 endif()
 
-add_library(cairnmark-samba MODULE
-  platform/samba/backends.cc
+# The transport: the pipes over Samba's client, with the TCP connect that goes before them.
+add_library(cairn_samba_session STATIC
+  platform/samba/port_probe.cc
   platform/samba/session.c
 )
+set_target_properties(cairn_samba_session PROPERTIES POSITION_INDEPENDENT_CODE ON
+  C_VISIBILITY_PRESET hidden CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
+# Imported include directories count as system directories, which keeps Samba's own warnings
+# out of the build.
+target_link_libraries(cairn_samba_session PUBLIC PkgConfig::SAMBA_CLIENT)
+target_include_directories(cairn_samba_session PUBLIC ${CMAKE_SOURCE_DIR})
+
+add_library(cairnmark-samba MODULE platform/samba/backends.cc)
 set_target_properties(cairnmark-samba PROPERTIES
   PREFIX ""
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   C_VISIBILITY_PRESET hidden
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
-# Imported include directories count as system directories, which keeps Samba's own warnings
-# out of the build.
-target_link_libraries(cairnmark-samba PRIVATE cairn_samba_codec PkgConfig::SAMBA_CLIENT)
+target_link_libraries(cairnmark-samba PRIVATE cairn_samba_codec cairn_samba_session)
 target_link_options(cairnmark-samba PRIVATE -Wl,--no-undefined)
 # Building the binary builds the module it loads.
 add_dependencies(cairn_platform cairnmark-samba)

@@ -31,13 +31,6 @@ void Writer::string(std::u16string_view text) {
   u16(0);
 }
 
-std::uint16_t Reader::u16() {
-  align(2);
-  const unsigned char* p = take(2);
-  if (p == nullptr) return 0;
-  return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
 std::uint32_t Reader::u32() {
   align(4);
   const unsigned char* p = take(4);

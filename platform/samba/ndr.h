@@ -44,7 +44,6 @@ class Reader {
   Reader(const unsigned char* data, std::size_t size) : data_(data), size_(size) {}
 
   // Each read gives 0 (or an empty result) once the reader has failed.
-  std::uint16_t u16();
   std::uint32_t u32();
   // Skips padding up to a multiple of the given power of two. Padding past the end fails.
   void align(std::size_t boundary);

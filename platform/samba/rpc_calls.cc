@@ -8,7 +8,7 @@ namespace {
 // The status a decoder answers once the reader has walked the whole reply: a malformed reply
 // outweighs whatever WERROR it claims.
 std::uint32_t finish(const ndr::Reader& reader, std::uint32_t werror, bool consistent) {
-  if (!reader.finishedCleanly() || !consistent) return RpcXBadStubData;
+  if (!reader.finishedCleanly() || !consistent) return StatusRpcBadStubData;
   return werror;
 }
 
@@ -79,22 +79,20 @@ ndr::Bytes encodeNetrServerGetInfo(std::u16string_view serverName) {
   return encodeNetrWkstaGetInfo(serverName);  // the same in-parameters: server name and level
 }
 
-std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size,
-                                      ServerInfo102& info) {
-  info = {};
+std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size) {
   ndr::Reader reader(data, size);
   const bool present = readInfoUnion(reader);
   if (present) {
     reader.u32();  // sv102_platform_id
-    info.hasName = reader.pointer();
+    const bool hasName = reader.pointer();
     reader.u32();  // sv102_version_major
     reader.u32();  // sv102_version_minor
     reader.u32();  // sv102_type
     const bool hasComment = reader.pointer();
     for (int field = 0; field < 6; ++field) reader.u32();  // users .. licenses
     const bool hasUserpath = reader.pointer();
-    readDeferredString(reader, info.hasName, info.name);
     std::u16string ignored;
+    readDeferredString(reader, hasName, ignored);
     readDeferredString(reader, hasComment, ignored);
     readDeferredString(reader, hasUserpath, ignored);
   }

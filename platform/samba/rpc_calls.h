@@ -4,7 +4,7 @@
 //
 // Every decoder takes the reply's stub data exactly as the remote machine sent it and answers
 // a status: 0 when the reply is well formed and reports success, the reply's own WERROR when
-// it is well formed and reports a failure, and RpcXBadStubData when it is truncated, longer
+// it is well formed and reports a failure, and StatusRpcBadStubData when it is truncated, longer
 // than its contents, or inconsistent. Outputs are meaningful for status 0 (QueryValue also
 // reports the value's size with a failure such as WERR_MORE_DATA). Decoders never read outside
 // the given bytes and never allocate more than the reply holds.
@@ -17,11 +17,9 @@
 #include <string_view>
 
 #include "platform/samba/ndr.h"
+#include "platform/status.h"
 
 namespace cairn::rpc {
-
-// RPC_X_BAD_STUB_DATA: the status of a reply that cannot be decoded.
-inline constexpr std::uint32_t RpcXBadStubData = 1783;
 
 inline constexpr std::uint32_t InfoLevel102 = 102;
 
@@ -48,12 +46,6 @@ struct WkstaInfo102 {
   bool hasLangroup = false;
 };
 
-// The name of SERVER_INFO_102; the other fields are checked for form only.
-struct ServerInfo102 {
-  std::u16string name;
-  bool hasName = false;
-};
-
 struct QueryValueReply {
   std::uint32_t type = 0;
   ndr::Bytes data;             // exactly the returned bytes (data_length of them)
@@ -65,8 +57,8 @@ std::uint32_t decodeNetrWkstaGetInfo(const unsigned char* data, std::size_t size
                                      WkstaInfo102& info);
 
 ndr::Bytes encodeNetrServerGetInfo(std::u16string_view serverName);
-std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size,
-                                      ServerInfo102& info);
+// Only the status counts: the record of SERVER_INFO_102 is checked for form alone.
+std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t size);
 
 ndr::Bytes encodeOpenHKLM(std::uint32_t accessMask);
 ndr::Bytes encodeOpenKey(const PolicyHandle& parent, std::u16string_view keyName,

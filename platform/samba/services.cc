@@ -14,9 +14,6 @@ namespace cairn {
 namespace {
 
 constexpr std::uint32_t MaximumAllowed = 0x02000000;  // MAXIMUM_ALLOWED
-constexpr std::uint32_t ErrorInvalidHandle = 6;       // ERROR_INVALID_HANDLE
-constexpr std::uint32_t ErrorInvalidParameter = 87;   // ERROR_INVALID_PARAMETER
-constexpr std::uint32_t ErrorMoreData = 234;          // ERROR_MORE_DATA
 // The most value data one query asks for: the limit of winreg's QueryValue data.
 constexpr std::uint32_t QueryCapacityLimit = 0x4000000;
 
@@ -25,7 +22,7 @@ constexpr std::uint32_t QueryCapacityLimit = 0x4000000;
 std::uint32_t callHost(RpcTransport& transport, std::string_view serverPath, RpcPipe pipe,
                        std::uint16_t opnum, const ndr::Bytes& request, ndr::Bytes& reply) {
   const std::string host = hostFromServerPath(serverPath);
-  if (host.empty()) return BadNetPath;
+  if (host.empty()) return StatusBadNetPath;
   return transport.call(host, pipe, opnum, request, reply);
 }
 
@@ -62,8 +59,7 @@ class RpcNetManagement final : public NetManagement {
     ndr::Bytes reply;
     std::uint32_t status = query(serverPath, RpcPipe::Srvsvc, rpc::NetrServerGetInfoOpnum,
                                  rpc::encodeNetrServerGetInfo(serverPath), reply);
-    rpc::ServerInfo102 info;
-    if (status == 0) status = rpc::decodeNetrServerGetInfo(reply.data(), reply.size(), info);
+    if (status == 0) status = rpc::decodeNetrServerGetInfo(reply.data(), reply.size());
     if (status != 0) return failed(status);
     *record = new Record;
     return 0;
@@ -108,7 +104,7 @@ class RpcRegistry final : public Registry {
   std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
                         RegKey* key) override {
     const rpc::PolicyHandle* parentHandle = find(parent);
-    if (parentHandle == nullptr) return ErrorInvalidHandle;
+    if (parentHandle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
     const std::uint32_t status =
         transport_.callOpen(RpcPipe::Winreg, rpc::OpenKeyOpnum,
@@ -119,8 +115,8 @@ class RpcRegistry final : public Registry {
   std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
                            unsigned char* data, std::uint32_t* size) override {
     const rpc::PolicyHandle* handle = find(key);
-    if (handle == nullptr) return ErrorInvalidHandle;
-    if (size == nullptr) return ErrorInvalidParameter;
+    if (handle == nullptr) return StatusInvalidHandle;
+    if (size == nullptr) return StatusInvalidParameter;
     // Text values travel as UTF-16, which takes at most twice the bytes of its narrow form:
     // asking for twice the caller's room fetches every value that can fit.
     const std::uint32_t capacity = static_cast<std::uint32_t>(
@@ -132,13 +128,13 @@ class RpcRegistry final : public Registry {
     if (status != 0) return status;
     rpc::QueryValueReply value;
     status = rpc::decodeQueryValue(reply.data(), reply.size(), capacity, value);
-    if (status == ErrorMoreData) *size = value.dataSize;
+    if (status == StatusMoreData) *size = value.dataSize;
     if (status != 0) return status;
     const ndr::Bytes narrow =
         isTextType(value.type) ? narrowFromWideBytes(value.data) : std::move(value.data);
     if (narrow.size() > *size) {
       *size = static_cast<std::uint32_t>(narrow.size());
-      return ErrorMoreData;
+      return StatusMoreData;
     }
     if (data != nullptr) std::copy(narrow.begin(), narrow.end(), data);
     *size = static_cast<std::uint32_t>(narrow.size());
@@ -149,7 +145,7 @@ class RpcRegistry final : public Registry {
   std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                          const unsigned char* data, std::uint32_t size) override {
     const rpc::PolicyHandle* handle = find(key);
-    if (handle == nullptr) return ErrorInvalidHandle;
+    if (handle == nullptr) return StatusInvalidHandle;
     const ndr::Bytes wire =
         isTextType(type) ? wideBytesFromNarrow(data, size) : ndr::Bytes(data, data + size);
     ndr::Bytes reply;
@@ -174,7 +170,7 @@ class RpcRegistry final : public Registry {
   std::uint32_t keepHandle(const ndr::Bytes& reply, RegKey* key) {
     rpc::PolicyHandle handle;
     std::uint32_t status = rpc::decodeHandleReply(reply.data(), reply.size(), handle);
-    if (status == 0 && handle.isNull()) status = rpc::RpcXBadStubData;
+    if (status == 0 && handle.isNull()) status = StatusRpcBadStubData;
     if (status != 0) return status;
     const RegKey id = nextKey_++;
     handles_[id] = handle;

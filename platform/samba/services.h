@@ -10,20 +10,19 @@
 #include "platform/net_management.h"
 #include "platform/registry.h"
 #include "platform/samba/ndr.h"
+#include "platform/status.h"
 
 namespace cairn {
 
 enum class RpcPipe { Wkssvc, Srvsvc, Winreg };
-
-// ERROR_BAD_NETPATH: the status of every failure to reach a machine at all.
-inline constexpr std::uint32_t BadNetPath = 53;
 
 class RpcTransport {
  public:
   virtual ~RpcTransport() = default;
 
   // Opens the pipe to host when it is not open yet (all pipes share one SMB session) and makes
-  // one call. Status 0 means reply holds the reply's stub data.
+  // one call. Status 0 means reply holds the reply's stub data; a failure is one of the statuses
+  // of platform/status.h.
   virtual std::uint32_t call(const std::string& host, RpcPipe pipe, std::uint16_t opnum,
                              const ndr::Bytes& request, ndr::Bytes& reply) = 0;
 

@@ -15,12 +15,17 @@
 #include <dcerpc.h>
 #include <param.h>
 
+#include "platform/samba/port_probe.h"
+
 /* Exported by libndr-standard; their generated header is not installed. */
 extern const struct ndr_interface_table ndr_table_wkssvc;
 extern const struct ndr_interface_table ndr_table_srvsvc;
 extern const struct ndr_interface_table ndr_table_winreg;
 
 enum { PipeCount = 3 };
+
+/* SMB over TCP: the port the TCP connect probes, and the only one Samba is told to use. */
+enum { SmbPort = 445 };
 
 static const struct {
   const struct ndr_interface_table* table;
@@ -41,7 +46,46 @@ struct CairnSession {
   TALLOC_CTX* connection;
   char* host;
   struct dcerpc_pipe* pipes[PipeCount];
+  bool readsCompositeState;
 };
+
+/* What was under way when Samba answered a status: a time-out, and any status without a cause
+ * of its own, means one thing while connecting and another during a call. */
+enum Step { Connecting, Calling };
+
+/* The backend's one translation of Samba's statuses into those of platform/status.h. */
+static uint32_t statusFromNt(NTSTATUS status, enum Step step) {
+  const struct {
+    NTSTATUS nt;
+    uint32_t status;
+  } causes[] = {
+      {NT_STATUS_OK, StatusSuccess},
+      {NT_STATUS_LOGON_FAILURE, StatusLogonFailure},
+      {NT_STATUS_WRONG_PASSWORD, StatusLogonFailure},
+      {NT_STATUS_NO_SUCH_USER, StatusLogonFailure},
+      {NT_STATUS_ACCOUNT_DISABLED, StatusLogonFailure},
+      {NT_STATUS_ACCOUNT_LOCKED_OUT, StatusLogonFailure},
+      {NT_STATUS_ACCOUNT_EXPIRED, StatusLogonFailure},
+      {NT_STATUS_ACCOUNT_RESTRICTION, StatusLogonFailure},
+      {NT_STATUS_INVALID_LOGON_HOURS, StatusLogonFailure},
+      {NT_STATUS_INVALID_WORKSTATION, StatusLogonFailure},
+      {NT_STATUS_PASSWORD_EXPIRED, StatusLogonFailure},
+      {NT_STATUS_PASSWORD_MUST_CHANGE, StatusLogonFailure},
+      {NT_STATUS_LOGON_TYPE_NOT_GRANTED, StatusLogonFailure},
+      {NT_STATUS_ACCESS_DENIED, StatusAccessDenied},
+      {NT_STATUS_NETWORK_ACCESS_DENIED, StatusAccessDenied},
+      {NT_STATUS_CONNECTION_REFUSED, StatusConnectionRefused},
+      /* A pipe the PC does not offer; for winreg, RemoteRegistry is not running. */
+      {NT_STATUS_OBJECT_NAME_NOT_FOUND, StatusRpcServerUnavailable},
+      {NT_STATUS_PIPE_NOT_AVAILABLE, StatusRpcServerUnavailable},
+      {NT_STATUS_RPC_INTERFACE_NOT_FOUND, StatusRpcServerUnavailable},
+      {NT_STATUS_RPC_BAD_STUB_DATA, StatusRpcBadStubData},
+  };
+  for (size_t i = 0; i < sizeof causes / sizeof causes[0]; ++i)
+    if (NT_STATUS_EQUAL(status, causes[i].nt)) return causes[i].status;
+  if (step == Connecting) return StatusBadNetPath;
+  return NT_STATUS_EQUAL(status, NT_STATUS_IO_TIMEOUT) ? StatusTimeout : StatusRpcCallFailed;
+}
 
 static void discardDebugMessage(void* context, int level, const char* message) {
   (void)context;
@@ -79,7 +123,33 @@ static bool guessCredentials(struct CairnSession* session) {
   return guessed;
 }
 
-struct CairnSession* cairnSessionCreate(void) {
+/* A composite request is finished once its state reaches COMPOSITE_STATE_DONE (2) or
+ * COMPOSITE_STATE_ERROR (3). The state is the first member of struct composite_context
+ * (libcli/composite/composite.h, unchanged since Samba 4.0); that header is not installed, and
+ * the library's own wait knows no deadline, which is why the state is read here, and only once
+ * compositeStateReadsBack has found it where this code expects it. */
+static int compositeState(const struct composite_context* request) {
+  return *(const int*)request;
+}
+
+static bool compositeFinished(const struct composite_context* request) {
+  return compositeState(request) >= 2;
+}
+
+/* The layout check: Samba fails a request for a binding text it cannot parse before it returns
+ * the request, so the state read back must be failedState. */
+static bool compositeStateReadsBack(struct CairnSession* session, int failedState) {
+  TALLOC_CTX* scratch = talloc_new(session);
+  if (scratch == NULL) return false;
+  struct composite_context* request =
+      dcerpc_pipe_connect_send(scratch, "ncacn_np:[", Pipes[CairnPipeWkssvc].table,
+                               session->credentials, session->events, session->loadparm);
+  const bool readsBack = request != NULL && compositeState(request) == failedState;
+  talloc_free(scratch);
+  return readsBack;
+}
+
+struct CairnSession* cairnSessionCreate(int failedState) {
   silenceDiagnostics();
   if (!NT_STATUS_IS_OK(dcerpc_init())) return NULL;
   struct CairnSession* session = talloc_zero(NULL, struct CairnSession);
@@ -92,14 +162,25 @@ struct CairnSession* cairnSessionCreate(void) {
     return NULL;
   }
   /* The caller has already resolved the name through the system resolver; Samba must use
-   * the same resolver and never fall back to NetBIOS broadcasts or WINS. */
+   * the same resolver and never fall back to NetBIOS broadcasts or WINS. It connects to the
+   * port that the TCP connect has just reached, and to no other. */
   lpcfg_set_cmdline(session->loadparm, "name resolve order", "host");
+  lpcfg_set_cmdline(session->loadparm, "smb ports", "445");
   if (!guessCredentials(session)) {
     talloc_free(session);
     return NULL;
   }
   silenceDiagnostics(); /* loading the configuration may have reset the debug setup */
+  session->readsCompositeState = compositeStateReadsBack(session, failedState);
   return session;
+}
+
+bool cairnSessionReadsCompositeState(const struct CairnSession* session) {
+  return session->readsCompositeState;
+}
+
+void cairnSessionDestroy(struct CairnSession* session) {
+  talloc_free(session);
 }
 
 void cairnSessionDisconnect(struct CairnSession* session) {
@@ -116,26 +197,13 @@ static void deadlineReached(struct tevent_context* events, struct tevent_timer* 
   *(bool*)expired = true;
 }
 
-/* A composite request is finished once its state reaches COMPOSITE_STATE_DONE (2) or
- * COMPOSITE_STATE_ERROR (3). The state is the first member of struct composite_context
- * (libcli/composite/composite.h, unchanged since Samba 4.0); that header is not installed,
- * and the library's own wait knows no deadline, which is why the state is read here. */
-static int compositeState(const struct composite_context* request) {
-  return *(const int*)request;
-}
-
-static bool compositeFinished(const struct composite_context* request) {
-  return compositeState(request) >= 2;
-}
-
 /* Runs the event loop until the request finishes or the deadline passes. The timer only sets
  * a flag: it may fire inside a nested loop of the library, where freeing anything would pull
- * the stack from under it. */
+ * the stack from under it. Where the layout check failed, the request is left to the receive
+ * that follows, which waits inside Samba. */
 static bool waitComposite(struct CairnSession* session, struct composite_context* request,
                           unsigned timeoutMs) {
-  /* A state outside INIT..ERROR would mean the layout changed: waiting on it could never end,
-   * so the request fails instead. */
-  if (compositeState(request) < 0 || compositeState(request) > 3) return false;
+  if (!session->readsCompositeState) return true;
   bool expired = false;
   struct tevent_timer* timer =
       tevent_add_timer(session->events, request,
@@ -150,64 +218,56 @@ static bool waitComposite(struct CairnSession* session, struct composite_context
   return compositeFinished(request);
 }
 
-static uint32_t connectStatus(NTSTATUS status) {
-  if (NT_STATUS_EQUAL(status, NT_STATUS_LOGON_FAILURE) ||
-      NT_STATUS_EQUAL(status, NT_STATUS_ACCESS_DENIED) ||
-      NT_STATUS_EQUAL(status, NT_STATUS_WRONG_PASSWORD))
-    return CairnStatusAccessDenied;
-  return CairnStatusBadNetPath;
-}
-
 static char* bindingText(struct CairnSession* session, const char* host, enum CairnPipe pipe) {
   return talloc_asprintf(session->connection, "ncacn_np:%s[%s]", host, Pipes[pipe].endpoint);
 }
 
 static uint32_t openFirstPipe(struct CairnSession* session, const char* host, enum CairnPipe pipe,
-                              unsigned timeoutMs) {
+                              unsigned connectMs, unsigned setupMs) {
+  const uint32_t reached = cairnProbeTcpPort(host, SmbPort, connectMs);
+  if (reached != StatusSuccess) return reached;
   session->connection = talloc_new(session);
   session->host = talloc_strdup(session, host);
   char* binding = bindingText(session, host, pipe);
   if (session->connection == NULL || session->host == NULL || binding == NULL)
-    return CairnStatusBadNetPath;
+    return StatusBadNetPath;
   struct composite_context* request =
       dcerpc_pipe_connect_send(session->connection, binding, Pipes[pipe].table,
                                session->credentials, session->events, session->loadparm);
-  if (request == NULL) return CairnStatusBadNetPath;
-  if (!waitComposite(session, request, timeoutMs)) return CairnStatusBadNetPath;
-  NTSTATUS status = dcerpc_pipe_connect_recv(request, session->connection, &session->pipes[pipe]);
-  return NT_STATUS_IS_OK(status) ? 0 : connectStatus(status);
+  if (request == NULL || !waitComposite(session, request, setupMs)) return StatusBadNetPath;
+  return statusFromNt(dcerpc_pipe_connect_recv(request, session->connection, &session->pipes[pipe]),
+                      Connecting);
 }
 
 static uint32_t openFurtherPipe(struct CairnSession* session, struct dcerpc_pipe* primary,
-                                enum CairnPipe pipe, unsigned timeoutMs) {
+                                enum CairnPipe pipe, unsigned setupMs) {
   struct dcerpc_binding* binding = NULL;
   char* text = bindingText(session, session->host, pipe);
   if (text == NULL || !NT_STATUS_IS_OK(dcerpc_parse_binding(session->connection, text, &binding)))
-    return CairnStatusBadNetPath;
+    return StatusBadNetPath;
   struct composite_context* request = dcerpc_secondary_auth_connection_send(
       primary, binding, Pipes[pipe].table, session->credentials, session->loadparm);
-  if (request == NULL) return CairnStatusBadNetPath;
-  if (!waitComposite(session, request, timeoutMs)) return CairnStatusBadNetPath;
-  NTSTATUS status =
-      dcerpc_secondary_auth_connection_recv(request, session->connection, &session->pipes[pipe]);
-  return NT_STATUS_IS_OK(status) ? 0 : connectStatus(status);
+  if (request == NULL || !waitComposite(session, request, setupMs)) return StatusBadNetPath;
+  return statusFromNt(
+      dcerpc_secondary_auth_connection_recv(request, session->connection, &session->pipes[pipe]),
+      Connecting);
 }
 
 uint32_t cairnSessionOpenPipe(struct CairnSession* session, const char* host, enum CairnPipe pipe,
-                              unsigned timeoutMs) {
+                              unsigned connectMs, unsigned setupMs) {
   if (session->host != NULL && strcmp(session->host, host) != 0) cairnSessionDisconnect(session);
-  if (session->pipes[pipe] != NULL) return 0;
+  if (session->pipes[pipe] != NULL) return StatusSuccess;
   struct dcerpc_pipe* primary = NULL;
   for (int i = 0; i < PipeCount && primary == NULL; ++i) primary = session->pipes[i];
-  const uint32_t status = primary != NULL ? openFurtherPipe(session, primary, pipe, timeoutMs)
-                                          : openFirstPipe(session, host, pipe, timeoutMs);
-  if (status != 0) {
+  const uint32_t status = primary != NULL ? openFurtherPipe(session, primary, pipe, setupMs)
+                                          : openFirstPipe(session, host, pipe, connectMs, setupMs);
+  if (status != StatusSuccess) {
     cairnSessionDisconnect(session);
     return status;
   }
   /* Samba's own limit for a request is a fixed 60 s; the caller's deadline is shorter. */
-  dcerpc_binding_handle_set_timeout(session->pipes[pipe]->binding_handle, (timeoutMs + 999) / 1000);
-  return 0;
+  dcerpc_binding_handle_set_timeout(session->pipes[pipe]->binding_handle, (setupMs + 999) / 1000);
+  return StatusSuccess;
 }
 
 uint32_t cairnSessionCall(struct CairnSession* session, enum CairnPipe pipe, uint16_t opnum,
@@ -216,12 +276,13 @@ uint32_t cairnSessionCall(struct CairnSession* session, enum CairnPipe pipe, uin
   *reply = NULL;
   *replyLength = 0;
   struct dcerpc_pipe* p = session->pipes[pipe];
-  if (p == NULL) return CairnStatusBadNetPath;
+  /* The pipe went with a failed call before: the handles it issued are gone with it. */
+  if (p == NULL) return StatusInvalidHandle;
   TALLOC_CTX* call = talloc_new(session->connection);
-  if (call == NULL) return CairnStatusCallFailed;
+  if (call == NULL) return StatusRpcCallFailed;
   struct tevent_req* req = dcerpc_binding_handle_raw_call_send(
       call, session->events, p->binding_handle, NULL, opnum, 0, request, requestLength);
-  uint32_t status = CairnStatusCallFailed;
+  uint32_t status = StatusRpcCallFailed;
   if (req != NULL &&
       tevent_req_set_endtime(
           req, session->events,
@@ -230,19 +291,16 @@ uint32_t cairnSessionCall(struct CairnSession* session, enum CairnPipe pipe, uin
     uint8_t* out = NULL;
     size_t outLength = 0;
     uint32_t outFlags = 0;
-    NTSTATUS result = dcerpc_binding_handle_raw_call_recv(req, call, &out, &outLength, &outFlags);
-    if (NT_STATUS_IS_OK(result)) {
+    status = statusFromNt(
+        dcerpc_binding_handle_raw_call_recv(req, call, &out, &outLength, &outFlags), Calling);
+    if (status == StatusSuccess) {
       *reply = malloc(outLength > 0 ? outLength : 1);
-      if (*reply != NULL) {
-        if (outLength > 0) memcpy(*reply, out, outLength);
-        *replyLength = outLength;
-        status = 0;
-      }
-    } else if (NT_STATUS_EQUAL(result, NT_STATUS_IO_TIMEOUT)) {
-      status = CairnStatusTimeout;
+      if (*reply == NULL) status = StatusRpcCallFailed;
+      if (*reply != NULL && outLength > 0) memcpy(*reply, out, outLength);
+      if (*reply != NULL) *replyLength = outLength;
     }
   }
   talloc_free(call);
-  if (status != 0) cairnSessionDisconnect(session);
+  if (status != StatusSuccess) cairnSessionDisconnect(session);
   return status;
 }

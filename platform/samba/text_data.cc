@@ -5,18 +5,12 @@
 #include <string_view>
 
 #include "platform/common/utf.h"
+#include "platform/registry.h"
 
 namespace cairn {
-namespace {
-
-constexpr std::uint32_t RegSzType = 1;
-constexpr std::uint32_t RegExpandSzType = 2;
-constexpr std::uint32_t RegMultiSzType = 7;
-
-}  // namespace
 
 bool isTextType(std::uint32_t type) {
-  return type == RegSzType || type == RegExpandSzType || type == RegMultiSzType;
+  return type == RegSz || type == RegExpandSz || type == RegMultiSz;
 }
 
 ndr::Bytes narrowFromWideBytes(const ndr::Bytes& wide) {

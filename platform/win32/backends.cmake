@@ -7,6 +7,7 @@ add_library(cairn_platform STATIC
   platform/win32/registry-win32.cc
   platform/win32/remote_services-win32.cc
   platform/win32/sockets-win32.cc
+  platform/win32/workers-win32.cc
 )
 target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})
 # Windows 7 API level; the lean headers keep winsock.h out of windows.h.

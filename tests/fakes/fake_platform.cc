@@ -125,10 +125,10 @@ EchoResult FakeIcmpEcho::sendEcho(IcmpHandle handle, const EchoRequest& request)
   const auto fault = record("IcmpSendEcho(" + formatDottedAddress(request.destination) + ")");
   if (!openHandles.count(handle)) throw std::logic_error("echo on a handle that is not open");
   requests.push_back(request);
-  if (fault == 0) return {0, IpReqTimedOut};
+  if (fault == 0) return {0, StatusIpReqTimedOut};
   if (fault == 1) return {0, 0};
   if (fault == 2) return {1, 11003};  // IP_DEST_HOST_UNREACHABLE
-  if (fault == 3) return {0, IpGeneralFailure};
+  if (fault == 3) return {0, StatusIpGeneralFailure};
   if (results.empty()) return {1, 0};
   const EchoResult result = results.front();
   results.pop_front();

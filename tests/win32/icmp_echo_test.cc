@@ -66,7 +66,7 @@ TEST(IcmpEchoTest, DroppedRequestTimesOutAfterItsTimeOut) {
   CAIRN_REQUIRE_WINE_LAB();
   const EchoOutcome outcome = echoOnce(lab::droppedAddress(), 2000);
   EXPECT_EQ(outcome.result.replyCount, 0u);
-  EXPECT_EQ(outcome.result.status, IpReqTimedOut);
+  EXPECT_EQ(outcome.result.status, StatusIpReqTimedOut);
   EXPECT_GE(outcome.elapsed.count(), 1800);
   EXPECT_LT(outcome.elapsed.count(), 4000);
 }

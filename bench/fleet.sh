@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# The fleet command against the lab, in one run: a list of 1,000 entries cycling through the lab
+# PCs, one in ten of them PC05 (which drops everything), checked with /P /S by the lab-key build:
+#   1. cairnmark-fleet --jobs 32;
+#   2. the README's sequential loop over the single check;
+#   3. xargs -P 32 over the single check.
+# Then checks that every fleet record's exit code equals the single check's for that entry, and
+# gives the peak memory of the whole fleet run (all its processes, through a memory cgroup).
+# Run as root on Debian 12 after tools/install-deps.sh: bash bench/fleet.sh [ENTRIES]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+entries=${1:-1000}
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target cairnmark-labkey cairnmark-fleet-labkey >/dev/null
+single=$PWD/build/cairnmark-labkey
+fleet=$PWD/build/cairnmark-fleet-labkey
+
+scratch=$(mktemp -d /tmp/cairnmark-fleet-bench.XXXXXX)
+group=/sys/fs/cgroup/memory/cairnmark-fleet-bench-$$
+cleanup() {
+  [[ ! -d $group ]] || rmdir "$group" 2>/dev/null || true
+  bash lab/stop.sh "$scratch/lab" >/dev/null 2>&1 || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+mkdir "$scratch/lab"
+bash lab/start.sh "$scratch/lab"
+
+# Entry N names a lab PC with a label of its own after the dot ("pc01.e1"): the single check cuts
+# it to the PC's name, and the fleet, which checks a name listed twice only once, checks each.
+cycle=(pc01 pc02 pc03 pc04 pc06 pc07 pc08 pc09 pc10 pc11)
+for ((i = 1; i <= entries; i++)); do
+  if ((i % 10 == 0)); then pc=pc05; else pc=${cycle[i % ${#cycle[@]}]}; fi
+  echo "$pc.e$i"
+done >"$scratch/list"
+echo "list: $entries entries, $(grep -c '^pc05\.' "$scratch/list") of them PC05"
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+inside() { bash lab/run.sh "$scratch/lab" "$@"; }
+
+echo "== 1. cairnmark-fleet --jobs 32"
+bash lab/reseed.sh "$scratch/lab" pc01
+cgroup=()
+if [[ -d /sys/fs/cgroup/memory ]] && mkdir "$group" 2>/dev/null; then
+  cgroup=(sh -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$group")
+fi
+start=$(now_ms)
+inside "${cgroup[@]}" "$fleet" --domain newdom --ping --set-default --quiet --jobs 32 \
+  --csv "$scratch/fleet.csv" "$scratch/list" || true
+fleet_ms=$(($(now_ms) - start))
+peak="not measured (no cgroup v1 memory controller)"
+[[ -z ${cgroup[*]} ]] || peak="$(($(cat "$group/memory.max_usage_in_bytes") / 1048576)) MiB"
+
+echo "== 2. the README's sequential loop over the single check"
+bash lab/reseed.sh "$scratch/lab" pc01
+start=$(now_ms)
+inside sh -c 'while read -r pc; do "$1" /M "$pc" /T newdom /P /S /Q; echo "$pc $?"; done <"$2"' \
+  sh "$single" "$scratch/list" >"$scratch/loop.txt"
+loop_ms=$(($(now_ms) - start))
+
+echo "== 3. xargs -P 32 over the single check"
+bash lab/reseed.sh "$scratch/lab" pc01
+start=$(now_ms)
+inside sh -c 'xargs -P 32 -n 1 sh -c '\''"$0" /M "$1" /T newdom /P /S /Q; echo "$1 $?"'\'' "$1" <"$2"' \
+  sh "$single" "$scratch/list" >"$scratch/xargs.txt"
+xargs_ms=$(($(now_ms) - start))
+
+# Every record's exit code against the single check's in the loop.
+mismatches=$(awk -F, 'NR > 1 { print $1 " " $4 }' "$scratch/fleet.csv" | sort |
+  comm -3 - <(sort "$scratch/loop.txt") | wc -l)
+records=$(($(wc -l <"$scratch/fleet.csv") - 1))
+
+printf '\n| run | wall time | entries/s |\n|---|---|---|\n'
+for row in "cairnmark-fleet --jobs 32:$fleet_ms" "sequential loop:$loop_ms" "xargs -P 32:$xargs_ms"; do
+  ms=${row##*:}
+  printf '| %s | %d.%03d s | %d |\n' "${row%:*}" $((ms / 1000)) $((ms % 1000)) $((entries * 1000 / ms))
+done
+echo
+echo "fleet against the loop: $((loop_ms * 10 / fleet_ms / 10)).$((loop_ms * 10 / fleet_ms % 10))x faster (target: at least 20x)"
+echo "fleet against xargs -P 32: $((xargs_ms * 100 / fleet_ms))% of the fleet's speed as time ratio (target: fleet no slower, >= 100%)"
+echo "records: $records of $entries, exit codes differing from the single check: $mismatches"
+echo "peak memory of the whole fleet run: $peak (target: under 200 MiB)"

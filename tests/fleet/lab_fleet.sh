@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# tests/fleet/lab_fleet.sh GROUP STATE_DIR FLEET: cairnmark-fleet (the lab-key build) against the
+# running lab, through its command line and its record files only.
+#   records      every lab PC once: each record's exit code, reason, step and status
+#   credentials  a wrong password, an account without rights, the Samba module missing
+#   ends         a check stopped at its deadline, and one that crashes
+#   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
+#   html         the page in headless Chromium: one table row per PC
+set -euo pipefail
+group=$1 state=$2 fleet=$3
+here=$(cd "$(dirname "$0")" && pwd -P)
+lab=$here/../../lab
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+run() { bash "$lab/run.sh" "$state" "$@"; }
+# field CSV PC COLUMN: one field of a PC's row (lab values hold no commas or quotes).
+field() { awk -F, -v pc="$2" -v col="$3" 'NR > 1 && $1 == pc { print $col }' "$1"; }
+
+expect_record() { # CSV PC EXIT REASON STEP STATUS ("-": empty; "_" in STEP: a blank)
+  local got want
+  got="$(field "$1" "$2" 4)|$(field "$1" "$2" 5)|$(field "$1" "$2" 6)|$(field "$1" "$2" 7)"
+  want="$3|$4|${5//_/ }|$6"
+  want=${want//|-/|}
+  [[ $got == "$want" ]] || fail "$2: got '$got', expected '$want'"
+}
+# The processes of the fleet binary started under PID: the fleet command first, then its workers.
+tree() { echo "$1"; for p in $(cat /proc/"$1"/task/*/children 2>/dev/null); do tree "$p"; done; }
+fleet_pids() {
+  for p in $(tree "$1"); do [[ $(readlink "/proc/$p/exe") == "$(readlink -f "$fleet")" ]] && echo "$p"; done
+}
+
+case $group in
+  records)
+    grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/list"
+    printf '; a comment\n# another\nPC01\n' >>"$work/list"
+    bash "$lab/reseed.sh" "$state" pc01
+    status=0
+    run "$fleet" --domain newdom --ping --set-default --jobs 16 --csv "$work/r.csv" \
+      --html "$work/r.html" "$work/list" >"$work/out" || status=$?
+    ((status == 1)) || fail "exit status $status, expected 1"
+    while read -r pc code reason step st; do
+      [[ $pc == '#'* ]] && continue
+      expect_record "$work/r.csv" "${pc//_/ }" "$code" "$reason" "$step" "$st"
+    done <"$here/lab_records.txt"
+    (($(wc -l <"$work/r.csv") == 15)) || fail "$(wc -l <"$work/r.csv") lines, expected a header and 14 records"
+    [[ $(field "$work/r.csv" pc01 9)/$(field "$work/r.csv" pc01 11) == OLDDOM/NEWDOM ]] ||
+      fail "pc01 DefaultDomainName before/after: $(field "$work/r.csv" pc01 9)/$(field "$work/r.csv" pc01 11)"
+    [[ $(bash "$lab/getvalue.sh" "$state" pc01 lab AltDefaultDomainName) == NEWDOM ]] ||
+      fail "pc01 was not rewritten"
+    grep -q '^  16      2  registry or Winlogon key could not be opened' "$work/out" || fail "summary: $(cat "$work/out")"
+    ;;
+  credentials)
+    mkdir "$work/bin" && cp "$fleet" "$work/bin/"  # without the Samba module beside it
+    for c in "PASSWD=wrong-password logon-failure $fleet" "USER=labuser access-denied $fleet" \
+      "X=1 module-missing $work/bin/${fleet##*/}"; do
+      read -r setting reason binary <<<"$c"
+      run env "$setting" "$binary" --domain newdom --quiet --pc pc01 --csv "$work/$reason.csv" >/dev/null || true
+      expect_record "$work/$reason.csv" pc01 2 "$reason" NetWkstaGetInfo "$(field "$work/$reason.csv" pc01 7)"
+      [[ -n $(field "$work/$reason.csv" pc01 8) ]] || fail "$reason: no status name"
+    done
+    ;;
+  ends)
+    run "$fleet" --domain newdom --deadline 1 --pc pc05 --csv "$work/d.csv" >/dev/null || true
+    expect_record "$work/d.csv" pc05 2 stopped-at-deadline - -
+    run "$fleet" --domain newdom --pc pc05 --pc pc02 --csv "$work/c.csv" >/dev/null &
+    runner=$!
+    for _ in $(seq 100); do  # the worker of pc05 is the one still running once pc02 is recorded
+      sleep 0.05
+      [[ $(wc -l <"$work/c.csv" 2>/dev/null || echo 0) == 2 ]] || continue
+      for p in $(fleet_pids "$runner" | tail -n +2); do kill -SEGV "$p"; done
+      break
+    done
+    wait "$runner" || true
+    expect_record "$work/c.csv" pc05 255 crashed - -
+    expect_record "$work/c.csv" pc02 8 wrong-domain - -
+    ;;
+  resume)
+    for pc in 01 02 03 04 05 06 07 08 09 10 11; do echo "pc$pc"; done >"$work/list"
+    run "$fleet" --domain newdom --jobs 1 --jsonl "$work/r.jsonl" "$work/list" >"$work/out" &
+    runner=$!
+    for _ in $(seq 200); do  # interrupt while pc05 (about 4 s of silence) is being checked
+      sleep 0.05
+      (($(wc -l <"$work/r.jsonl" 2>/dev/null || echo 0) >= 4)) && break
+    done
+    sleep 0.5
+    kill -INT "$(fleet_pids "$runner" | head -1)"
+    status=0 && wait "$runner" || status=$?
+    ((status == 130)) || fail "interrupted run: exit $status, expected 130"
+    (($(wc -l <"$work/r.jsonl") == 5)) || fail "interrupted run recorded $(wc -l <"$work/r.jsonl") PCs, expected 5"
+    status=0 && run "$fleet" --domain newdom --resume --jsonl "$work/r.jsonl" "$work/list" >"$work/out" || status=$?
+    ((status == 1)) || fail "resumed run: exit $status"
+    grep -q '^5 PCs skipped' "$work/out" || fail "resumed run: $(head -2 "$work/out")"
+    listed=$(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c | awk '$1 == 1' | wc -l)
+    ((listed == 11 && $(wc -l <"$work/r.jsonl") == 11)) || fail "records after resume: $(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c)"
+    ;;
+  html)
+    run "$fleet" --domain newdom --quiet --pc pc01 --pc pc02 --pc pc11 --html "$work/p.html" >/dev/null || true
+    browser=(chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run
+      --disable-background-networking --disable-component-update --disable-sync
+      --user-data-dir="$work/profile")
+    "${browser[@]}" --dump-dom "file://$work/p.html" 2>/dev/null >"$work/dom"
+    rows=$(grep -o '<tr[ >]' "$work/dom" | wc -l)
+    ((rows == 4)) || fail "the page shows $rows table rows, expected a header and 3 PCs"
+    grep -q '<svg' "$work/dom" || fail "no chart on the page"
+    "${browser[@]}" --screenshot="$work/p.png" --window-size=1200,800 "file://$work/p.html" 2>/dev/null
+    [[ -s $work/p.png ]] || fail "no screenshot"
+    [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
+    ;;
+  *) echo "unknown group $group" >&2; exit 2 ;;
+esac
+((failures == 0))

@@ -1,0 +1,120 @@
+// The Samba transport in a private network (private_net.sh) against PCs the test makes: each
+// gives its own status within its bound, whether the layout check passed (a connect waits on the
+// request's state) or found another layout (forced by expecting a state no failed request has);
+// and the binary without its module.
+#include "platform/samba/session.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <thread>
+
+#include "platform/common/unique_fd.h"
+#include "tests/e2e/process.h"
+
+namespace cairn {
+namespace {
+
+using std::chrono::milliseconds;
+
+enum class Pc { Absent, Dropping, Silent, Closing };
+
+// A TCP server at 127.0.0.1:445 that completes every handshake and then says nothing, or closes
+// each connection at once.
+class TcpServer {
+ public:
+  explicit TcpServer(bool closes) : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in address{AF_INET, htons(445), {htonl(INADDR_LOOPBACK)}, {}};
+    EXPECT_EQ(::bind(listener_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(::listen(listener_.get(), 8), 0);
+    if (closes)
+      closer_ = std::jthread([this](std::stop_token stop) {
+        for (pollfd waiting{listener_.get(), POLLIN, 0}; !stop.stop_requested();)
+          if (::poll(&waiting, 1, 20) > 0) UniqueFd(::accept(listener_.get(), nullptr, nullptr));
+      });
+  }
+
+ private:
+  UniqueFd listener_;
+  std::jthread closer_;  // stopped and joined before the listener closes
+};
+
+struct ConnectCase {
+  const char* name;
+  int failedState;
+  Pc pc;
+  std::uint32_t status;
+  milliseconds atLeast;
+  milliseconds atMost;
+};
+
+void PrintTo(const ConnectCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+constexpr unsigned ConnectMs = 2000;
+constexpr unsigned SetupMs = 400;
+constexpr int OtherLayout = 99;
+
+class SessionConnectTest : public testing::TestWithParam<ConnectCase> {};
+
+TEST_P(SessionConnectTest, GivesTheCauseWithinTheBound) {
+  const ConnectCase& c = GetParam();
+  const char* drop = "nft add rule inet cairnmark_e2e input ip daddr 127.0.0.2 drop";
+  ASSERT_EQ(c.pc == Pc::Dropping ? std::system(drop) : 0, 0);
+  std::unique_ptr<TcpServer> server;
+  if (c.pc >= Pc::Silent) server = std::make_unique<TcpServer>(c.pc == Pc::Closing);
+  const std::unique_ptr<CairnSession, decltype(&cairnSessionDestroy)> session(
+      cairnSessionCreate(c.failedState), cairnSessionDestroy);
+  ASSERT_NE(session, nullptr);
+  EXPECT_EQ(cairnSessionReadsCompositeState(session.get()),
+            c.failedState == CairnCompositeStateError);
+  const char* host = c.pc >= Pc::Silent ? "127.0.0.1" : "127.0.0.2";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(cairnSessionOpenPipe(session.get(), host, CairnPipeWkssvc, ConnectMs, SetupMs),
+            c.status);
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, c.atLeast);
+  EXPECT_LE(elapsed, c.atMost);
+}
+
+constexpr int Checked = CairnCompositeStateError;
+constexpr milliseconds Soon(SetupMs);
+
+// Samba alone would wait 60 s for a dropping or a silent PC.
+INSTANTIATE_TEST_SUITE_P(
+    Pcs, SessionConnectTest,
+    testing::Values(
+        ConnectCase{"dropping", Checked, Pc::Dropping, StatusBadNetPath, milliseconds(ConnectMs),
+                    milliseconds(ConnectMs + 600)},
+        ConnectCase{"silentAfterConnect", Checked, Pc::Silent, StatusBadNetPath, Soon,
+                    Soon + milliseconds(600)},
+        ConnectCase{"refused", OtherLayout, Pc::Absent, StatusConnectionRefused, {}, Soon},
+        ConnectCase{
+            "otherLayoutClosedAfterConnect", OtherLayout, Pc::Closing, StatusBadNetPath, {}, Soon}),
+    [](const auto& info) { return info.param.name; });
+
+// Without the module the check of pc01 (127.0.0.2) ends at once, and standard error stays empty.
+TEST(SambaModuleTest, MissingModuleFailsAtOnce) {
+  char pattern[] = "/tmp/cairnmark-lone-XXXXXX";
+  const std::filesystem::path directory = ::mkdtemp(pattern);
+  std::filesystem::copy_file(std::getenv("CAIRNMARK_BINARY"), directory / "cairnmark");
+  const e2e::ProcessResult result =
+      e2e::runProcess(directory / "cairnmark", {"/M", "pc01", "/T", "newdom"});
+  std::filesystem::remove_all(directory);
+  EXPECT_EQ(result.exitCode, 2);
+  EXPECT_EQ(result.standardOutput,
+            " + Resolved hostname to: 127.0.0.2\r\n"
+            " - Can not access. NetWkstaGetInfo called failed.\r\n");
+  EXPECT_EQ(result.standardError, "");
+  EXPECT_LE(result.elapsed, milliseconds(2000));
+}
+
+}  // namespace
+}  // namespace cairn
