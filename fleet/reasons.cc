@@ -27,7 +27,8 @@ std::string_view connectionReason(std::uint32_t status) {
 }
 
 std::string_view registryReason(std::string_view step, std::uint32_t status) {
-  if (step == "RegOpenKeyEx") return "key-denied";
+  // A Winlogon key that does not exist is no refusal: the PC is not the kind of system expected.
+  if (step == "RegOpenKeyEx") return status == StatusFileNotFound ? "key-missing" : "key-denied";
   switch (status) {
     case StatusRpcServerUnavailable:
     case StatusBadNetPath:

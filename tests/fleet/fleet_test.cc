@@ -40,6 +40,7 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {16, "RegConnectRegistry", StatusRpcServerUnavailable, "registry-unavailable"},
            {16, "RegConnectRegistry", StatusAccessDenied, "access-denied"},
            {16, "RegOpenKeyEx", StatusAccessDenied, "key-denied"},
+           {16, "RegOpenKeyEx", StatusFileNotFound, "key-missing"},
            {32, "RegQueryValueEx DefaultDomainName", StatusFileNotFound, "value-missing"},
            {64, "RegSetValueEx AltDefaultDomainName", StatusRegistryIoFailed, "write-failed"},
            {CrashedExitCode, "", 0, "crashed"},
