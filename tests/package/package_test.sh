@@ -23,7 +23,10 @@ fail() {
 
 the_deb() { # DEB_DIR: the one package CPack made there
   local debs=("$1"/*.deb)
-  ((${#debs[@]} == 1)) && [[ -f ${debs[0]} ]] || { echo "no single package in $1" >&2; exit 2; }
+  if ((${#debs[@]} != 1)) || [[ ! -f ${debs[0]} ]]; then
+    echo "no single package in $1" >&2
+    exit 2
+  fi
   echo "${debs[0]}"
 }
 
@@ -125,7 +128,7 @@ inside() {
   local stray
   stray=$(cd "$scratch/upper/usr" && find . ! -type d)
   [[ -z $stray ]] || fail "files left in /usr: $stray"
-  echo "nothing left of the ${#created[@]} files and directories the package made"
+  ((failed)) || echo "nothing left of the ${#created[@]} files and directories the package made"
 }
 
 case "${1:-}:$#" in
