@@ -53,4 +53,4 @@ foreach(page IN LISTS pages)
   list(APPEND docs ${output})
 endforeach()
 
-add_custom_target(docs ALL DEPENDS ${docs})
+add_custom_target(cairn_docs ALL DEPENDS ${docs})
