@@ -29,3 +29,6 @@ target_link_libraries(cairn_fleet PUBLIC cairn_logic)
 
 add_executable(cairnmark-fleet fleet/main.cc)
 target_link_libraries(cairnmark-fleet PRIVATE cairn_fleet cairn_platform)
+
+# The lab's twin, which rewrites the writable stand-in of the Winlogon key.
+cairn_add_lab_key_twin(cairnmark-fleet cairnmark-fleet-labkey)

@@ -11,6 +11,14 @@ add_library(cairn_platform STATIC
 target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(cairn_platform PUBLIC ${CMAKE_DL_LIBS})
 
+# Where an installed binary finds its module: the install layout's module directory, relative to
+# the directory of the binary itself, so that the tree works wherever it is installed or unpacked
+# (no RUNPATH, no absolute prefix). A binary in the build tree finds the module next to itself.
+file(RELATIVE_PATH moduleDirFromBinary ${CMAKE_INSTALL_FULL_BINDIR}
+     ${CAIRNMARK_INSTALL_FULL_MODULEDIR})
+set_property(SOURCE platform/posix/remote-samba.cc APPEND PROPERTY COMPILE_DEFINITIONS
+             CAIRNMARK_MODULE_DIR_FROM_BINARY="${moduleDirFromBinary}")
+
 include(platform/samba/module.cmake)
 
 # Binding the shared C++ runtime costs a start more than all of the program's own work (about

@@ -27,13 +27,21 @@ class SambaModule {
   }
 
  private:
-  // The module's path: next to the running binary, wherever it was started from.
+  // The module's path: next to the running binary (a build tree), else the installed module
+  // directory relative to the binary's own directory (an installed tree, wherever its prefix).
+  // Empty when neither holds it: then every remote call fails as for a PC that cannot be reached.
   static std::string modulePath() {
     std::string path(4096, '\0');
     const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
     if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
     path.resize(static_cast<std::size_t>(length));
-    return path.substr(0, path.rfind('/') + 1) + SambaModuleFile;
+    const std::string directory = path.substr(0, path.rfind('/') + 1);
+    for (const std::string& candidate :
+         {directory + SambaModuleFile,
+          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + SambaModuleFile}) {
+      if (access(candidate.c_str(), F_OK) == 0) return candidate;
+    }
+    return {};
   }
 
   // The module stays mapped for the life of the process: its objects outlive this loader's

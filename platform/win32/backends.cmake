@@ -15,9 +15,14 @@ target_compile_definitions(cairn_platform PUBLIC WIN32_LEAN_AND_MEAN NOMINMAX _W
 target_link_libraries(cairn_platform PUBLIC ws2_32 iphlpapi netapi32 advapi32)
 
 # One self-contained exe: the C and C++ runtimes and winpthread linked in, so it needs no DLL
-# beyond the system's (a missing libwinpthread-1.dll makes the exe exit before main).
+# beyond the system's (a missing libwinpthread-1.dll makes the exe exit before main). Asked of
+# every program that links these backends or the logic (the tests under Wine too), and of
+# programs only; a Release exe also ships without symbols, the test build keeps them for Wine's
+# backtraces.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" OR CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-  add_link_options(-static)
+  set(isProgram "$<STREQUAL:$<TARGET_PROPERTY:TYPE>,EXECUTABLE>")
+  foreach(library IN ITEMS cairn_platform cairn_logic)
+    target_link_options(${library} INTERFACE "$<${isProgram}:-static>"
+                        "$<$<AND:${isProgram},$<CONFIG:Release,MinSizeRel>>:-s>")
+  endforeach()
 endif()
-# A Release exe ships without symbols; the test build keeps them for Wine's backtraces.
-add_link_options($<$<CONFIG:Release,MinSizeRel>:-s>)
