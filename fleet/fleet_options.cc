@@ -50,8 +50,8 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   app.add_flag("--resume", options.resume,
                "skip the PCs already recorded in the --csv or --jsonl file, and append");
   app.add_flag("--quiet", options.quiet, "print only the summary");
-  auto* pcOption = app.add_option("--pc", options.pcs, "a PC to check (repeatable)")
-                       ->allow_extra_args(false);
+  auto* pcOption =
+      app.add_option("--pc", options.pcs, "a PC to check (repeatable)")->allow_extra_args(false);
   app.add_option("LIST_FILE", options.listPath,
                  "one PC per line, as /M takes it; - reads standard input")
       ->excludes(pcOption);

@@ -40,7 +40,7 @@ constexpr const char* Head = R"(<!DOCTYPE html>
 body{font-family:sans-serif;margin:1.5em;display:flex;flex-direction:column}
 #summary{order:-1}
 table{border-collapse:collapse;font-size:90%}
-th,td{border:1px solid #bbb;padding:2px 6px;text-align:left}
+th,td{border:1px solid #bbb;padding:2px 6px;text-align:left;white-space:nowrap}
 th{background:#eee;cursor:pointer}
 tr.fail td{background:#fdecea}
 svg text{font-size:12px}

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   const FleetOptions& options = *command.options;
   const auto deadline =
       std::chrono::milliseconds(static_cast<long long>(options.deadlineSeconds * 1000));
+  preloadRemoteServices();
   const auto workers = makeSystemWorkers(work, deadline);
   return runFleet(options, *workers, {std::cin, std::cout, std::cerr, standardOutputIsTerminal()});
 }

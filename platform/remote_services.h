@@ -16,4 +16,9 @@ struct RemoteServices {
 
 RemoteServices makeSystemRemoteServices();
 
+// Maps the code of the remote services into the process without starting any of it (no
+// connection, no library state), so that worker processes forked later share it instead of
+// each loading it again. Nothing happens where there is nothing to load ahead.
+void preloadRemoteServices();
+
 }  // namespace cairn

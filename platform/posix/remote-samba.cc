@@ -26,6 +26,9 @@ class SambaModule {
     return backends_.get();
   }
 
+  // dlopen of the module, or null. A second open of the same path finds the module mapped.
+  static void* openModule();
+
  private:
   // The module's path: next to the running binary (a build tree), else the installed module
   // directory relative to the binary's own directory (an installed tree, wherever its prefix).
@@ -47,9 +50,7 @@ class SambaModule {
   // The module stays mapped for the life of the process: its objects outlive this loader's
   // callers' last use, and unloading Samba's libraries buys nothing before the process ends.
   static SambaBackends* load() {
-    const std::string path = modulePath();
-    if (path.empty()) return nullptr;
-    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    void* module = openModule();
     if (module == nullptr) return nullptr;
     const auto entry = reinterpret_cast<SambaModuleEntryFunction>(dlsym(module, SambaModuleEntry));
     return entry != nullptr ? entry() : nullptr;
@@ -58,6 +59,15 @@ class SambaModule {
   bool attempted_ = false;
   std::unique_ptr<SambaBackends> backends_;
 };
+
+}  // namespace
+
+void* SambaModule::openModule() {
+  const std::string path = modulePath();
+  return path.empty() ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
+namespace {
 
 class LoadingNetManagement final : public NetManagement {
  public:
@@ -127,6 +137,10 @@ class LoadingRegistry final : public Registry {
 };
 
 }  // namespace
+
+void preloadRemoteServices() {
+  SambaModule::openModule();  // kept mapped for the life of the process
+}
 
 RemoteServices makeSystemRemoteServices() {
   const auto module = std::make_shared<SambaModule>();

@@ -4,6 +4,9 @@
 
 namespace cairn {
 
+// NETAPI32 and ADVAPI32 are linked in at start: there is nothing to load ahead.
+void preloadRemoteServices() {}
+
 RemoteServices makeSystemRemoteServices() {
   return {makeWin32NetManagement(), makeWin32Registry()};
 }

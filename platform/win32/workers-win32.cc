@@ -115,9 +115,8 @@ class Win32Workers final : public Workers {
     child.id = id;
     child.process.reset(process.hProcess);
     child.deadline = Clock::now() + deadline_;
-    child.reader = std::thread([&child, pipe = std::move(answerOut)] {
-      child.received = readAll(pipe.get());
-    });
+    child.reader = std::thread(
+        [&child, pipe = std::move(answerOut)] { child.received = readAll(pipe.get()); });
     return true;
   }
 

@@ -102,8 +102,9 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   record.check.status = StatusAccessDenied;
   record.check.defaultDomainBefore = "OLD";
   const std::string row = csvRow(record);
-  EXPECT_EQ(row,
-            "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,0");
+  EXPECT_EQ(
+      row,
+      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,0");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   for (const std::string& noRecord :
@@ -118,9 +119,7 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   const std::string csv = (dir / "r.csv").string();
   PcRecord earlier;
   earlier.pc = "pc01";
-  {
-    std::ofstream(csv) << csvHeader() << '\n' << csvRow(earlier) << "\npc02,cut short";
-  }
+  { std::ofstream(csv) << csvHeader() << '\n' << csvRow(earlier) << "\npc02,cut short"; }
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;
@@ -142,8 +141,8 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   std::ifstream in(csv);
   std::stringstream all;
   all << in.rdbuf();
-  EXPECT_EQ(all.str(), csvHeader() + "\n" + csvRow(earlier) + "\npc02,cut short\n" + csvRow(now) +
-                           "\n");
+  EXPECT_EQ(all.str(),
+            csvHeader() + "\n" + csvRow(earlier) + "\npc02,cut short\n" + csvRow(now) + "\n");
   std::filesystem::remove_all(dir);
 }
 
