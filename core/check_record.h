@@ -20,6 +20,8 @@ struct CheckRecord {
   std::optional<std::string> altDefaultDomainBefore;
   std::optional<std::string> defaultDomainAfter;
   std::optional<std::string> altDefaultDomainAfter;
+  // The domain the logon-domain policy assigns, where it is set and was read.
+  std::optional<std::string> policyDefaultDomain;
 
   void failed(std::string failedStep, std::uint32_t failedStatus) {
     step = std::move(failedStep);

@@ -14,6 +14,9 @@ struct RunOptions {
   bool pingRequested = false;       // /P
   bool verbose = false;             // /V
   bool usageRequested = false;      // /?, /H or an unexpected item
+  // With /S, also read the logon-domain policy for the record (the fleet command; the single
+  // check never shows it, so it never asks).
+  bool readLogonPolicy = false;
 };
 
 }  // namespace cairn

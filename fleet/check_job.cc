@@ -55,6 +55,7 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
   options.pingRequested = in.at("ping").get<bool>();
   options.setDefaultDomain = in.at("set").get<bool>();
   options.ignoreNameMismatch = in.at("ignore").get<bool>();
+  options.readLogonPolicy = true;
   SilentConsole console(platform.console);
   Platform silent{console, platform.sockets, platform.icmp, platform.netManagement,
                   platform.registry};
@@ -69,7 +70,8 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
               {"ddBefore", optionalText(record.defaultDomainBefore)},
               {"altBefore", optionalText(record.altDefaultDomainBefore)},
               {"ddAfter", optionalText(record.defaultDomainAfter)},
-              {"altAfter", optionalText(record.altDefaultDomainAfter)}}
+              {"altAfter", optionalText(record.altDefaultDomainAfter)},
+              {"policy", optionalText(record.policyDefaultDomain)}}
       .dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -88,6 +90,7 @@ std::optional<CheckResult> decodeCheckResult(const std::string& text) {
   result.check.altDefaultDomainBefore = textOrNothing(json, "altBefore");
   result.check.defaultDomainAfter = textOrNothing(json, "ddAfter");
   result.check.altDefaultDomainAfter = textOrNothing(json, "altAfter");
+  result.check.policyDefaultDomain = textOrNothing(json, "policy");
   return result;
 }
 

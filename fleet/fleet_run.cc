@@ -138,7 +138,7 @@ class FleetRun {
   void write(const PcRecord& record) {
     files_.write(record);
     html_.addRow(record);
-    summary_.add(record);
+    summary_.add(record, options_.domain);
     progress_.update(summary_.checked, summary_.passed, summary_.failed(), secondsSinceStart());
   }
 

@@ -49,7 +49,7 @@ svg text{font-size:12px}
 <th>pc</th><th>line</th><th>address</th><th>exit code</th><th>reason</th><th>step</th>
 <th>status</th><th>status name</th><th>DefaultDomainName before</th>
 <th>AltDefaultDomainName before</th><th>DefaultDomainName after</th>
-<th>AltDefaultDomainName after</th><th>ms</th></tr></thead><tbody>
+<th>AltDefaultDomainName after</th><th>logon-domain policy</th><th>ms</th></tr></thead><tbody>
 )";
 
 constexpr const char* SortScript = R"(<script>
@@ -121,7 +121,7 @@ void HtmlReport::addRow(const PcRecord& r) {
          cell(c.step.empty() ? "" : statusName(c.status)) +
          cell(c.defaultDomainBefore.value_or("")) + cell(c.altDefaultDomainBefore.value_or("")) +
          cell(c.defaultDomainAfter.value_or("")) + cell(c.altDefaultDomainAfter.value_or("")) +
-         cell(std::to_string(r.ms)) + "</tr>\n";
+         cell(c.policyDefaultDomain.value_or("")) + cell(std::to_string(r.ms)) + "</tr>\n";
   write(row);
 }
 

@@ -11,7 +11,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::array<const char*, 13> Fields = {"pc",
+constexpr std::array<const char*, 14> Fields = {"pc",
                                                 "line",
                                                 "address",
                                                 "exit_code",
@@ -23,6 +23,7 @@ constexpr std::array<const char*, 13> Fields = {"pc",
                                                 "alt_default_domain_before",
                                                 "default_domain_after",
                                                 "alt_default_domain_after",
+                                                "policy_default_domain",
                                                 "ms"};
 
 std::string csvField(std::string_view text) {
@@ -62,6 +63,7 @@ std::string csvRow(const PcRecord& r) {
       c.altDefaultDomainBefore.value_or(""),
       c.defaultDomainAfter.value_or(""),
       c.altDefaultDomainAfter.value_or(""),
+      c.policyDefaultDomain.value_or(""),
       std::to_string(r.ms)};
   std::string row;
   for (std::size_t i = 0; i < values.size(); ++i) row += (i ? "," : "") + csvField(values[i]);
@@ -83,6 +85,7 @@ std::string jsonLine(const PcRecord& r) {
   json["alt_default_domain_before"] = optionalText(c.altDefaultDomainBefore);
   json["default_domain_after"] = optionalText(c.defaultDomainAfter);
   json["alt_default_domain_after"] = optionalText(c.altDefaultDomainAfter);
+  json["policy_default_domain"] = optionalText(c.policyDefaultDomain);
   json["ms"] = r.ms;
   return json.dump(-1, ' ', false, Json::error_handler_t::replace);
 }

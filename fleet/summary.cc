@@ -6,7 +6,9 @@
 
 namespace cairn {
 
-void FleetSummary::add(const PcRecord& record) {
+void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) {
+  const auto& policy = record.check.policyDefaultDomain;
+  if (policy && *policy != targetDomain) policyOverrides.push_back(record.pc);
   ++checked;
   if (record.exitCode == 0) ++passed;
   ++byExitCode[record.exitCode];
@@ -24,6 +26,14 @@ std::string summaryText(const FleetSummary& s) {
     std::snprintf(line, sizeof line, "%zu PCs skipped: recorded by an earlier run\n",
                   s.alreadyRecorded);
     text += line;
+  }
+  if (!s.policyOverrides.empty()) {
+    std::snprintf(line, sizeof line,
+                  "%zu PCs: policy overrides the Winlogon values (a logon-domain policy names "
+                  "another domain):\n",
+                  s.policyOverrides.size());
+    text += line;
+    for (const std::string& pc : s.policyOverrides) text += "  " + pc + "\n";
   }
   if (s.byExitCode.empty()) return text;
   text += "exit    PCs  meaning\n";

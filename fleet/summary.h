@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "fleet/pc_record.h"
 
@@ -15,10 +16,13 @@ struct FleetSummary {
   std::size_t checked = 0;
   std::size_t passed = 0;
   std::size_t alreadyRecorded = 0;  // skipped because an earlier run recorded them
+  // PCs whose logon-domain policy names another domain than the target: their logon screen
+  // offers the policy's domain whatever the Winlogon values hold.
+  std::vector<std::string> policyOverrides;
   double wallSeconds = 0;
   bool interrupted = false;
 
-  void add(const PcRecord& record);
+  void add(const PcRecord& record, const std::string& targetDomain);
   std::size_t failed() const { return checked - passed; }
 };
 

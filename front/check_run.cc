@@ -51,8 +51,8 @@ std::int16_t remoteChecks(const RunOptions& options, const ResolvedTarget& targe
       checkIdentity(target, options, serverPath, records, printer, platform, record));
   if (resultCode != 0 || !options.setDefaultDomain) return resultCode;
   resultCode += updateResult(updateDefaultDomain(serverPath.narrow, target.hostName,
-                                                 options.targetDomain, printer, platform.registry,
-                                                 record));
+                                                 options.targetDomain, options.readLogonPolicy,
+                                                 printer, platform.registry, record));
   return resultCode;
 }
 

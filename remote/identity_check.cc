@@ -47,7 +47,8 @@ bool nameAccepted(const std::string& reportedName, const ResolvedTarget& target,
     return equal;
   }
   printer.printVerbose(equal ? std::string(" ! NetBIOS name matches.")
-                             : " ! NetBIOS name does not match. Returned: " + printableText(reportedName));
+                             : " ! NetBIOS name does not match. Returned: " +
+                                   printableText(reportedName));
   return true;
 }
 
@@ -62,7 +63,8 @@ ServerPath makeServerPath(const std::string& hostName, Console& console) {
 
 IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
                               const ServerPath& serverPath, NetRecords& records,
-                              ReportPrinter& printer, Platform& platform, CheckRecord& checkRecord) {
+                              ReportPrinter& printer, Platform& platform,
+                              CheckRecord& checkRecord) {
   NetManagement& net = platform.netManagement;
   printer.setProgressTitle(target.hostName, ": Checking NetBIOS name...");
   const auto workstation = [&](NetRecord* record) {

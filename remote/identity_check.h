@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "core/run_options.h"
 #include "core/check_record.h"
 #include "core/report.h"
+#include "core/run_options.h"
 #include "platform/platform.h"
 #include "reach/target.h"
 

@@ -8,6 +8,7 @@
 
 #include "core/text.h"
 #include "platform/registry.h"
+#include "remote/logon_policy.h"
 #include "remote/winlogon_key.h"
 
 namespace cairn {
@@ -88,11 +89,29 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
   return UpdateOutcome::Done;
 }
 
+// Both values under the Winlogon key, which is closed again on every path.
+UpdateOutcome updateWinlogonKey(RegKey root, const std::string& targetDomain,
+                                ReportPrinter& printer, Registry& registry, CheckRecord& record) {
+  RegKey key = 0;
+  if (const std::uint32_t status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
+      status != 0) {
+    record.failed("RegOpenKeyEx", status);
+    printer.printReport(" - Can NOT access remote registry. Access denied.");
+    return UpdateOutcome::RegistryUnreachable;
+  }
+  UpdateOutcome outcome =
+      updateValue(DefaultDomainName, targetDomain, printer, registry, key, record);
+  if (outcome == UpdateOutcome::Done)
+    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key, record);
+  registry.closeKey(key);
+  return outcome;
+}
+
 }  // namespace
 
 UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
-                                  const std::string& targetDomain, ReportPrinter& printer,
-                                  Registry& registry, CheckRecord& record) {
+                                  const std::string& targetDomain, bool readPolicy,
+                                  ReportPrinter& printer, Registry& registry, CheckRecord& record) {
   printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
   RegKey root = 0;
   if (const std::uint32_t status = registry.connect(serverPath, &root); status != 0) {
@@ -100,18 +119,8 @@ UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::stri
     printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
-  RegKey key = 0;
-  if (const std::uint32_t status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
-      status != 0) {
-    record.failed("RegOpenKeyEx", status);
-    printer.printReport(" - Can NOT access remote registry. Access denied.");
-    registry.closeKey(root);
-    return UpdateOutcome::RegistryUnreachable;
-  }
-  UpdateOutcome outcome = updateValue(DefaultDomainName, targetDomain, printer, registry, key, record);
-  if (outcome == UpdateOutcome::Done)
-    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key, record);
-  registry.closeKey(key);
+  const UpdateOutcome outcome = updateWinlogonKey(root, targetDomain, printer, registry, record);
+  if (readPolicy) record.policyDefaultDomain = readLogonPolicy(registry, root);
   registry.closeKey(root);
   return outcome;
 }

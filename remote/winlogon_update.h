@@ -15,8 +15,9 @@ inline constexpr const char* FailedReadMarker = "*ERROR*";
 
 enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwritable };
 
+// With readPolicy, also reads the logon-domain policy into the record over the same connection.
 UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
-                                  const std::string& targetDomain, ReportPrinter& printer,
-                                  Registry& registry, CheckRecord& record);
+                                  const std::string& targetDomain, bool readPolicy,
+                                  ReportPrinter& printer, Registry& registry, CheckRecord& record);
 
 }  // namespace cairn

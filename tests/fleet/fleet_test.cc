@@ -104,7 +104,7 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   const std::string row = csvRow(record);
   EXPECT_EQ(
       row,
-      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,0");
+      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,0");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   for (const std::string& noRecord :
