@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "platform/common/utf.h"
 #include "platform/samba/host_name.h"
@@ -26,13 +27,8 @@ std::uint32_t callHost(RpcTransport& transport, std::string_view serverPath, Rpc
   return transport.call(host, pipe, opnum, request, reply);
 }
 
-struct Record {
-  bool workstation = false;
-  std::u16string computerName;
-  std::u16string langroup;
-  bool hasComputerName = false;
-  bool hasLangroup = false;
-};
+// A record of either query is the workstation record's names; a server record has none.
+using Record = rpc::WkstaInfo102;
 
 class RpcNetManagement final : public NetManagement {
  public:
@@ -45,13 +41,7 @@ class RpcNetManagement final : public NetManagement {
     rpc::WkstaInfo102 info;
     if (status == 0) status = rpc::decodeNetrWkstaGetInfo(reply.data(), reply.size(), info);
     if (status != 0) return failed(status);
-    auto* filled = new Record;
-    filled->workstation = true;
-    filled->computerName = info.computerName;
-    filled->hasComputerName = info.hasComputerName;
-    filled->langroup = info.langroup;
-    filled->hasLangroup = info.hasLangroup;
-    *record = filled;
+    *record = new Record(std::move(info));
     return 0;
   }
 
@@ -67,7 +57,7 @@ class RpcNetManagement final : public NetManagement {
 
   WorkstationNames workstationNames(NetRecord record) override {
     const auto* held = static_cast<const Record*>(record);
-    if (held == nullptr || !held->workstation) return {};
+    if (held == nullptr) return {};
     return {held->hasComputerName ? held->computerName.c_str() : nullptr,
             held->hasLangroup ? held->langroup.c_str() : nullptr};
   }

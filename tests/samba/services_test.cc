@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/common/utf.h"
 #include "platform/samba/rpc_calls.h"
 
 namespace cairn {
@@ -58,7 +59,8 @@ constexpr const char* RootHandle = "01 00 00 00 42 82 16 3a 87 1e b3 4c 9a f8 42
 constexpr const char* KeyHandle = "01 00 00 00 dc 12 02 b3 4a ae 57 48 83 73 ff db f4 77 0e 06";
 constexpr const char* NullHandle = "00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00";
 // QueryValue of "OLDDOM" (REG_SZ, 14 bytes) with room for 2048 bytes; with room for 4 bytes
-// (WERR_MORE_DATA and the size needed); of a value that does not exist (WERR_FILE_NOT_FOUND).
+// (WERR_MORE_DATA and the size needed); of a value that does not exist (WERR_FILE_NOT_FOUND); and
+// a reply without a data pointer.
 const ndr::Bytes Query = bytesOf(
     "14 00 02 00 01 00 00 00 18 00 02 00 0e 00 00 00 00 00 00 00 0e 00 00 00 4f 00 4c 00 44 00 "
     "44 00 4f 00 4d 00 00 00 00 00 1c 00 02 00 0e 00 00 00 20 00 02 00 0e 00 00 00 00 00 00 00");
@@ -69,7 +71,6 @@ const ndr::Bytes QueryMissing = bytesOf(
     "14 00 02 00 00 00 00 00 18 00 02 00 00 00 00 00 00 00 00 00 00 00 00 00 1c 00 02 00 00 00 "
     "00 00 20 00 02 00 00 00 00 00 02 00 00 00");
 
-// A QueryValue reply with a null data pointer.
 const ndr::Bytes QueryWithoutData = bytesOf(
     "14 00 02 00 01 00 00 00 00 00 00 00 1c 00 02 00 00 00 00 00 20 00 02 00 00 00 00 00 00 00 "
     "00 00");
@@ -132,7 +133,6 @@ struct Backend {
     transport.answers = {ok(handleReply(RootHandle)), ok(handleReply(KeyHandle))};
     EXPECT_EQ(registry->connect("\\\\PC01", &root), 0u);
     EXPECT_EQ(registry->openKey(root, "A\\B", KeyAllAccess, &key), 0u);
-    EXPECT_NE(root, key);
     transport = {};
   }
 
@@ -158,12 +158,7 @@ struct ReplyCase {
   std::uint32_t size = 0;     // the size a read gives back, when not that of result or room
 };
 
-// A table row by its name, in test names and failure messages.
-template <typename Case>
-requires requires(const Case& c) {
-  c.name;
-}
-void PrintTo(const Case& c, std::ostream* os) {
+void PrintTo(const ReplyCase& c, std::ostream* os) {
   *os << c.name;
 }
 
@@ -193,7 +188,7 @@ std::uint32_t run(Backend& b, const ReplyCase& c) {
     EXPECT_EQ(record != nullptr, status == 0);
     EXPECT_EQ(b.transport.disconnects, status == 0 ? 0 : 1);
     const char16_t* name = b.net->workstationNames(record).computerName;
-    for (; name != nullptr && *name != 0; ++name) b.result += static_cast<char>(*name);
+    if (name != nullptr) b.result = utf16ToUtf8(name);
     b.net->freeBuffer(record);
   }
   if (c.op == Op::Query) {
@@ -226,7 +221,7 @@ const char* const TwoEuros = "ac 20 ac 20 00 00";  // three narrow bytes for eve
 
 const ReplyCase Replies[] = {
     {"wksta", Op::Wksta, ok(Wksta), 0, InfoRequest, "PC01"},
-    {"wkstaNameStopsAtZero", Op::Wksta, ok(patched(Wksta, 48, 0x50)), 0, "", "P"},
+    {"wkstaNameStopsAtZero", Op::Wksta, ok(patched(Wksta, 48, 0x20AC)), 0, "", "\u20ac"},
     {"wkstaWithoutName", Op::Wksta, ok(WkstaWithoutName), 0},
     {"wkstaRefusal", Op::Wksta, ok(InfoRefusal), 5},
     {"wkstaRefused", Op::Wksta, {StatusConnectionRefused, {}}, 1225},
@@ -262,10 +257,11 @@ const ReplyCase Replies[] = {
     {"queryFits", Op::Query, queryReply(1, OldDom), 0, "", "OLDDOM\0"s, 7},
     {"queryNarrowFormOutgrowsRoom", Op::Query, queryReply(1, TwoEuros), 234, "", "", 4, 7},
     {"queryNarrowFormFits", Op::Query, queryReply(1, TwoEuros), 0, "", "\u20ac\u20ac\0"s, 7},
-    {"queryExpandText", Op::Query, queryReply(2, "e9 00 00 00"), 0, "", "\u00e9\0"s},
+    {"queryExpandText", Op::Query, queryReply(2, "80 00 00 08 00 00"), 0, "", "\u0080\u0800\0"s},
     {"queryMultiString", Op::Query, queryReply(7, "41 00 00 00 42 00 00 00 00 00"), 0, "",
      "A\0B\0\0"s},
-    {"querySurrogatePair", Op::Query, queryReply(1, "ff db ff df"), 0, "", "\U0010FFFF"},
+    {"querySurrogatePairs", Op::Query, queryReply(1, "00 d8 00 dc ff db ff df"), 0, "",
+     "\U00010000\U0010FFFF"},
     {"queryLoneSurrogate", Op::Query, queryReply(1, "00 d8 00 e0 00 00"), 0, "", "\ufffd\ue000\0"s},
     {"queryOddLastByte", Op::Query, queryReply(1, "41 00 42"), 0, "", "A"},
     {"queryBinary", Op::Query, queryReply(3, "01 00 02"), 0, "", "\x01\0\x02"s},
@@ -325,6 +321,8 @@ const std::tuple<std::uint32_t, std::string, const char*> Writes[] = {
     {RegSz, "", ""},
     {RegMultiSz, "A\0\u00e9\0\0"s, "41 00 00 00 e9 00 00 00 00 00"},
     {RegExpandSz, "\U0010FFFF", "ff db ff df"},
+    // Overlong, a surrogate's code point, and past U+10FFFF.
+    {RegSz, "\xc1\x81\xed\xa0\x80\xf4\x90\x80\x80", "fd ff fd ff fd ff"},
     {3, "\x01\0\x02"s, "01 00 02"}};
 
 TEST(WriteTest, SendsTextAsUtf16) {

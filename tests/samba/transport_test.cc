@@ -50,8 +50,8 @@ struct ConnectCase {
   int failedState;
   Pc pc;
   std::uint32_t status;
-  milliseconds atLeast;
-  milliseconds atMost;
+  unsigned atLeastMs;
+  unsigned atMostMs;
 };
 
 void PrintTo(const ConnectCase& c, std::ostream* os) {
@@ -80,24 +80,21 @@ TEST_P(SessionConnectTest, GivesTheCauseWithinTheBound) {
   EXPECT_EQ(cairnSessionOpenPipe(session.get(), host, CairnPipeWkssvc, ConnectMs, SetupMs),
             c.status);
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(elapsed, c.atLeast);
-  EXPECT_LE(elapsed, c.atMost);
+  EXPECT_GE(elapsed, milliseconds(c.atLeastMs));
+  EXPECT_LE(elapsed, milliseconds(c.atMostMs));
 }
 
 constexpr int Checked = CairnCompositeStateError;
-constexpr milliseconds Soon(SetupMs);
+constexpr unsigned Slack = 1500;  // a busy machine's scheduling, well below any other bound
 
 // Samba alone would wait 60 s for a dropping or a silent PC.
 INSTANTIATE_TEST_SUITE_P(
     Pcs, SessionConnectTest,
     testing::Values(
-        ConnectCase{"dropping", Checked, Pc::Dropping, StatusBadNetPath, milliseconds(ConnectMs),
-                    milliseconds(ConnectMs + 600)},
-        ConnectCase{"silentAfterConnect", Checked, Pc::Silent, StatusBadNetPath, Soon,
-                    Soon + milliseconds(600)},
-        ConnectCase{"refused", OtherLayout, Pc::Absent, StatusConnectionRefused, {}, Soon},
-        ConnectCase{
-            "otherLayoutClosedAfterConnect", OtherLayout, Pc::Closing, StatusBadNetPath, {}, Soon}),
+        ConnectCase{"dropping", Checked, Pc::Dropping, 53, ConnectMs, ConnectMs + Slack},
+        ConnectCase{"silentAfterConnect", Checked, Pc::Silent, 53, SetupMs, SetupMs + Slack},
+        ConnectCase{"refused", OtherLayout, Pc::Absent, 1225, 0, Slack},
+        ConnectCase{"otherLayoutClosedAfterConnect", OtherLayout, Pc::Closing, 53, 0, Slack}),
     [](const auto& info) { return info.param.name; });
 
 // Without the module the check of pc01 (127.0.0.2) ends at once, and standard error stays empty.
@@ -113,7 +110,7 @@ TEST(SambaModuleTest, MissingModuleFailsAtOnce) {
             " + Resolved hostname to: 127.0.0.2\r\n"
             " - Can not access. NetWkstaGetInfo called failed.\r\n");
   EXPECT_EQ(result.standardError, "");
-  EXPECT_LE(result.elapsed, milliseconds(2000));
+  EXPECT_LE(result.elapsed, milliseconds(Slack));
 }
 
 }  // namespace
