@@ -29,9 +29,9 @@ bash lab/start.sh "$scratch/lab"
 
 # Entry N names a lab PC with a label of its own after the dot ("pc01.e1"): the single check cuts
 # it to the PC's name, and the fleet, which checks a name listed twice only once, checks each.
-cycle=(pc01 pc02 pc03 pc04 pc06 pc07 pc08 pc09 pc10 pc11)
+cycle=(pc01 pc02 pc03 pc04 pc06 pc07 pc08 pc09 pc11)
 for ((i = 1; i <= entries; i++)); do
-  if ((i % 10 == 0)); then pc=pc05; else pc=${cycle[i % ${#cycle[@]}]}; fi
+  if ((i % 10 == 0)); then pc=pc05; else pc=${cycle[i % 10 - 1]}; fi
   echo "$pc.e$i"
 done >"$scratch/list"
 echo "list: $entries entries, $(grep -c '^pc05\.' "$scratch/list") of them PC05"
