@@ -28,6 +28,7 @@ ProcessResult runProcess(const std::string& program, const std::vector<std::stri
   }
   result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now() - started);
+  posix_spawn_file_actions_destroy(&actions);
   std::string* sinks[] = {&result.standardOutput, &result.standardError};
   for (int i : {0, 1}) {
     std::rewind(files[i]);
