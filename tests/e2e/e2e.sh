@@ -9,6 +9,7 @@ build=$1 program=$2 launcher=${1/linux/} failures=0 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # [min=MS] [max=MS] expect STATUS OUTPUT ARG...: OUTPUT as a printf format (@usage: usage text)
+# shellcheck disable=SC2059,SC2155
 expect() {
   local status=$1 format=$2 actual=0 started=$(date +%s%N) problems=()
   shift 2

@@ -18,8 +18,7 @@ mount -t overlay cairnmark-etc -o lowerdir=/etc,upperdir=/mnt/upper,workdir=/mnt
 # pc01: nothing listens there; 127.0.0.77 has no name.
 printf '%s\n' '127.0.0.1 localhost' '127.0.0.2 pc01.lab.test pc01' '127.0.0.9 silent' \
   '127.0.1.1 cairnlab' >/etc/hosts
-sed -i '/^hosts:/d' /etc/nsswitch.conf
-echo 'hosts: files' >>/etc/nsswitch.conf
+sed -i 's/^hosts:.*/hosts: files/' /etc/nsswitch.conf
 nft 'add table inet cairnmark_e2e; add chain inet cairnmark_e2e input { type filter hook input priority 0; };
   add rule inet cairnmark_e2e input ip daddr 127.0.0.9 icmp type echo-request drop'
 "$@"
