@@ -394,19 +394,19 @@ TEST(CallOrderTest, CallsThePlatformInOrder) {
        "RegQueryValueExA(AltDefaultDomainName,1024)|"
        "RegSetValueExA(AltDefaultDomainName,1,NEWDOM\\0)|RegCloseKey(key1)|RegCloseKey(root1)|"
        "NetApiBufferFree(record1)|NetApiBufferFree(record2)"},
-      // A failed attempt's record is released before the second attempt; a title carries no
-      // control bytes of a reverse-lookup name.
+      // A failed attempt's record is released before the second attempt; a title keeps none of
+      // the control bytes of a reverse-lookup name.
       {"/M 10.1.2.3 /T newdom",
        [](FakePlatform& f) {
-         reverseName("pc\x1b]0;x\a01")(f);
-         f.computerName = u"PC\x1b]0;X\a01";
+         reverseName("pc\x1b]0;x\a\x7f\xe9z")(f);
+         f.computerName = u"PC\x1b]0;X\a\x7f\xe9Z";
          fail("NetWkstaGetInfo", {1})(f);
        },
        "WSAStartup(2)|gethostbyaddr(10.1.2.3)|WSACleanup|"
-       "SetConsoleTitleA(PC]0;X01: Checking NetBIOS name...)|"
-       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a01)|NetApiBufferFree(record1)|"
-       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a01)|NetServerGetInfo(\\\\PC\x1b]0;X\a01)|"
-       "SetConsoleTitleA(PC]0;X01: Checking current domain...)|"
+       "SetConsoleTitleA(PC]0;X\xe9Z: Checking NetBIOS name...)|"
+       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|NetApiBufferFree(record1)|"
+       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|NetServerGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|"
+       "SetConsoleTitleA(PC]0;X\xe9Z: Checking current domain...)|"
        "NetApiBufferFree(record2)|NetApiBufferFree(record3)"},
       // The common end releases both records, null ones too.
       {"/M 0.0.0.0 /T newdom", fail("NetWkstaGetInfo", {0, 0}),
