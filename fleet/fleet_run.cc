@@ -85,7 +85,7 @@ class FleetRun {
       return FleetExitCannotRun;
     }
     progress_.setTotal(countListed(options_));
-    while (startMore(), workers_.running() > 0) {
+    for (startMore(); workers_.running() > 0; startMore()) {
       for (const WorkerResult& result : workers_.wait()) finished(result);
       if (workers_.interrupted()) summary_.interrupted = true;
     }

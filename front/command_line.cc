@@ -100,16 +100,6 @@ std::vector<std::string_view> splitCommandItems(std::string_view rest) {
   return items;
 }
 
-int countCommandItems(std::string_view commandTail) {
-  return static_cast<int>(splitCommandItems(commandTail).size());
-}
-
-std::string commandItem(std::string_view commandTail, int n) {
-  const auto items = splitCommandItems(commandTail);
-  if (n < 1 || n > static_cast<int>(items.size())) return {};
-  return upperCase(items[static_cast<std::size_t>(n - 1)]);
-}
-
 CommandLineOutcome readCommandLine(std::string_view commandTail, RunOptions& options,
                                    ReportPrinter& printer, Console& console) {
   const auto items = splitCommandItems(commandTail);

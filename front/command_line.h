@@ -27,11 +27,6 @@ std::string normalizeSwitchValue(std::string_view value);
 // The items of a tail, as typed (not upper-cased).
 std::vector<std::string_view> splitCommandItems(std::string_view commandTail);
 
-int countCommandItems(std::string_view commandTail);
-
-// The n-th item (1-based) in upper case, or empty text when n is out of range.
-std::string commandItem(std::string_view commandTail, int n);
-
 // Fills options from the tail. Writes the usage text, the unexpected-item lines and the /Q
 // with /V error itself; switches displayEnabled off when it meets /Q.
 CommandLineOutcome readCommandLine(std::string_view commandTail, RunOptions& options,

@@ -20,19 +20,6 @@ bool isOctetField(std::string_view field) {
   return value <= 255;
 }
 
-// Reads a field as C's atoi would: leading blanks, TABs and line feeds, an optional sign, then
-// digits up to the first other character.
-std::uint8_t fieldOctet(std::string_view field) {
-  std::size_t i = 0;
-  while (i < field.size() && (field[i] == ' ' || field[i] == '\t' || field[i] == '\n')) ++i;
-  bool negative = false;
-  if (i < field.size() && (field[i] == '+' || field[i] == '-')) negative = field[i++] == '-';
-  std::uint32_t value = 0;
-  for (; i < field.size() && isDecimalDigit(field[i]); ++i) value = value * 10u + (field[i] - '0');
-  if (negative) value = 0u - value;
-  return static_cast<std::uint8_t>(value & 0xFFu);
-}
-
 }  // namespace
 
 bool isDottedAddress(std::string_view text) {
@@ -48,10 +35,10 @@ bool isDottedAddress(std::string_view text) {
 
 std::uint32_t parseDottedAddress(std::string_view text) {
   std::array<std::uint8_t, 4> octets{};
-  for (auto& octet : octets) {
-    const auto dot = text.find('.');
-    octet = fieldOctet(text.substr(0, dot));
-    text = dot == std::string_view::npos ? std::string_view{} : text.substr(dot + 1);
+  std::size_t field = 0;
+  for (char c : text) {
+    if (c == '.' && ++field == octets.size()) break;
+    if (isDecimalDigit(c)) octets[field] = static_cast<std::uint8_t>(octets[field] * 10 + c - '0');
   }
   std::uint32_t address;
   std::memcpy(&address, octets.data(), sizeof address);

@@ -12,8 +12,8 @@ namespace cairn {
 // typo into another machine's address.
 bool isDottedAddress(std::string_view text);
 
-// The address (network byte order) of a text that passed isDottedAddress. Each field is read
-// as a decimal integer and keeps its low eight bits.
+// The address (network byte order) of a text that passed isDottedAddress. Any other text gives
+// some address, never a read beyond the text.
 std::uint32_t parseDottedAddress(std::string_view text);
 
 // The four octets in memory order, in plain decimal, joined by dots.

@@ -1,116 +1,160 @@
-// Whole check runs through the scripted platform: every exit code by every path, byte for byte.
+// The check run through the scripted platform: one table of whole runs, byte for byte, for every
+// exit code and each path to it; the order of the platform calls; and a sweep that makes every
+// call a run reaches fail in every way it can. The command line's own rules show in the table.
 #include <gtest/gtest.h>
 
+#include <deque>
+#include <fstream>
 #include <functional>
+#include <iterator>
+#include <optional>
 #include <set>
 
+#include "front/check_run.h"
 #include "front/command_line.h"
-#include "core/report.h"
-#include "tests/transcript.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace cairn::fakes {
 namespace {
 
+std::string lines(std::initializer_list<std::string> texts) {
+  std::string joined;
+  for (const std::string& text : texts) joined += text + "\r\n";
+  return joined;
+}
+
+// The usage text from its one golden copy, which the end-to-end runs read too.
+const std::string Usage = [] {
+  std::ifstream file(CAIRN_USAGE_FILE, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}();
+
+const std::string Resolved = " + Resolved hostname to: 10.1.2.3";
+const std::string ResolvedPc01 = " + Resolved IP address to: PC01";
+const std::string Up = " + Host UP. Successfully pinged: 10.1.2.3";
+const std::string Down = " - Host DOWN. Could not ping: 10.1.2.3";
+const std::string Knock = " ! Second knock...";
+const std::string Matches = " + NetBIOS name matches.";
+const std::string Mismatch = " - NetBIOS name does not match.";
+const std::string InNewdom = " + Remote PC is in target domain: NEWDOM";
+const std::string Checked = lines({Resolved, Matches, InNewdom});
+const std::string NoAddress = lines({" - Could not resolve hostname to IP Address."});
+const std::string NoName = lines({" - Could not resolve IP Address to hostname."});
+const std::string WorkstationFailed = " - Can not access. NetWkstaGetInfo called failed.";
+const std::string ServerFailed = " - Can not access. NetServerGetInfo call failed.";
+const std::string BadAddress = lines({"ERROR: /M: Invalid IP Address. Please check format."});
+const std::string LongHost =
+    lines({"ERROR: /M: Invalid NetBIOS hostname (must be 15 characters or less)."});
+const std::string LongDomain =
+    lines({"ERROR: /T: Invalid NetBIOS domain name (must be 15 characters or less)."});
+// Bytes a hostile PC or name record may send: control bytes around ordinary ones.
+const std::string Hostile = "x\x1b[2J\x01\x1f\x7f !~\x80\xff";
+const std::u16string HostileWide = u"x\x1b[2J\x01\x1f\x7f !~\x80\xff";
+const std::string HostileShown = "X?[2J??? !~\x80\xff";
+const std::string Nul("\0", 1);
+
+std::string unexpected(const std::string& item) {
+  return lines({"", "\a" + item + " was unexpected."});
+}
+
+// The Winlogon lines of one value ("Default" or "AltDefault").
+std::string changed(const std::string& value, const std::string& old) {
+  return lines({" * " + value + "DomainName value is currently set to: " + old,
+                " + " + value + "DomainName value was successfully changed to: NEWDOM"});
+}
+std::string already(const std::string& value) {
+  return lines({" + " + value + "DomainName value is already set to: NEWDOM"});
+}
+std::string unreadable(const std::string& value) {
+  return lines({" - Can NOT retrieve " + value + "DomainName value from remote registry."});
+}
+
 using Script = std::function<void(FakePlatform&)>;
 
-struct TranscriptCase {
-  const char* name;
+const Script AsIs = [](FakePlatform&) {};
+
+// The calls of that name fail with these kinds in turn (-1 lets one pass).
+Script fail(const std::string& call, std::deque<int> kinds) {
+  return [=](FakePlatform& f) { f.failing[call] = kinds; };
+}
+
+Script reported(std::optional<std::u16string> name, std::optional<std::u16string> domain) {
+  return [=](FakePlatform& f) {
+    f.computerName = name;
+    f.langroup = domain;
+  };
+}
+
+Script stored(std::optional<std::string> defaultValue, std::optional<std::string> altValue) {
+  return [=](FakePlatform& f) {
+    f.values.clear();
+    if (defaultValue) f.values["DefaultDomainName"] = *defaultValue;
+    if (altValue) f.values["AltDefaultDomainName"] = *altValue;
+  };
+}
+
+Script reverseName(const std::string& name) {
+  return [=](FakePlatform& f) { f.names[addressOf(10, 1, 2, 3)] = name; };
+}
+
+Script address(const std::string& name) {
+  return [=](FakePlatform& f) { f.addresses[name] = addressOf(10, 1, 2, 3); };
+}
+
+struct Row {
+  std::string name;
   std::string tail;
   Script script;
   int exitCode;
   std::string output;
 };
 
-void PrintTo(const TranscriptCase& c, std::ostream* os) {
-  *os << c.name;
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
 }
 
-const Script AsIs = [](FakePlatform&) {};
-
-const std::string Resolved = " + Resolved hostname to: 10.1.2.3";
-const std::string Matches = " + NetBIOS name matches.";
-const std::string InNewdom = " + Remote PC is in target domain: NEWDOM";
-const std::string Up = " + Host UP. Successfully pinged: 10.1.2.3";
-
-Script echoes(std::initializer_list<EchoResult> results) {
-  // A copy: the list's array ends with the full expression that made it.
-  return [kept = std::vector<EchoResult>(results)](FakePlatform& f) {
-    f.icmp.results.assign(kept.begin(), kept.end());
-  };
-}
-
-const Script Silent = echoes({{0, StatusIpReqTimedOut}, {0, StatusIpReqTimedOut}});
-
-std::string unexpected(const std::string& item) {
-  return lines({"", "\a" + item + " was unexpected."});
-}
-
-Script workstationFails(int times, bool leavesRecord = false) {
-  return [=](FakePlatform& f) {
-    for (int i = 0; i < times; ++i) f.net.workstationReplies.push_back({53, leavesRecord});
-  };
-}
-
-Script serverFails(int times) {
-  return [=](FakePlatform& f) {
-    for (int i = 0; i < times; ++i) f.net.serverReplies.push_back({53, false});
-  };
-}
-
-Script values(std::optional<std::string> defaultValue, std::optional<std::string> altValue) {
-  return [=](FakePlatform& f) {
-    f.registry.values.clear();
-    if (defaultValue) f.registry.values["DefaultDomainName"] = *defaultValue;
-    if (altValue) f.registry.values["AltDefaultDomainName"] = *altValue;
-  };
-}
-
-Script reported(std::optional<std::u16string> name, std::optional<std::u16string> domain) {
-  return [=](FakePlatform& f) {
-    f.net.computerName = name;
-    f.net.langroup = domain;
-  };
-}
-
-const std::string Z("\0", 1);
-
-const std::vector<TranscriptCase>& transcriptCases() {
-  static const std::vector<TranscriptCase> cases = {
+std::vector<Row> rows() {
+  std::vector<Row> rows = {
       // Exit code 0.
-      {"AllPassWithoutPingOrSet", "/M pc01 /T newdom", AsIs, 0,
-       lines({Resolved, Matches, InNewdom})},
+      {"AllPass", "/M pc01 /T newdom", AsIs, 0, Checked},
       {"TypicalRun", "/M pc01 /T newdom /P /S", AsIs, 0,
-       lines({Resolved, Up, Matches, InNewdom,
-              " * DefaultDomainName value is currently set to: OLDDOM",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " * AltDefaultDomainName value is currently set to: OLDDOM",
-              " + AltDefaultDomainName value was successfully changed to: NEWDOM"})},
-      {"TypicalRunVerboseAddsNothing", "/M pc01 /T newdom /P /S /V", AsIs, 0,
-       lines({Resolved, Up, Matches, InNewdom,
-              " * DefaultDomainName value is currently set to: OLDDOM",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " * AltDefaultDomainName value is currently set to: OLDDOM",
-              " + AltDefaultDomainName value was successfully changed to: NEWDOM"})},
-      {"LowerCaseDomainValueAndFqdnTarget", "/m PC01.lab.test /t newdom.lab.test", AsIs, 0,
-       lines({Resolved, Matches, InNewdom})},
-      {"UncHostAndDottedDomain", "/M \\\\pc01 /T newdom.", AsIs, 0,
-       lines({Resolved, Matches, InNewdom})},
+       lines({Resolved, Up, Matches, InNewdom}) + changed("Default", "OLDDOM") +
+           changed("AltDefault", "OLDDOM")},
+      {"NineItemsWithHyphens", "-m pc01 -t newdom -s -p -i -v -s", AsIs, 0,
+       lines({Resolved, Up, " ! NetBIOS name matches.", InNewdom}) + changed("Default", "OLDDOM") +
+           changed("AltDefault", "OLDDOM")},
+      {"LongSwitchesAndFqdns", "/machine PC01.lab.test /target newdom.lab.test", AsIs, 0, Checked},
+      {"TrimmedValues", "/M \"\\\\pc01\" /T \".newdom.\\\"", AsIs, 0, Checked},
+      {"LaterValuesWinInAnyOrder", "/T b /M a /T newdom /M pc01", AsIs, 0, Checked},
+      {"GluedSwitchAndBlanks", "/M   pc01/T   newdom  ", AsIs, 0, Checked},
+      {"HyphenDoesNotSplit", "-m-t pc01 -t newdom", AsIs, 0, Checked},
+      {"OneLetterLabelsAreCut", "/M p.lab /T a.corp",
+       [](FakePlatform& f) {
+         address("P")(f);
+         reported(u"P", u"A")(f);
+       },
+       0, lines({Resolved, Matches, " + Remote PC is in target domain: A"})},
+      {"FifteenLetterLabels", "/M abcdefghijklmno.lab /T abcdefghijklmno.lab",
+       [](FakePlatform& f) {
+         address("ABCDEFGHIJKLMNO")(f);
+         reported(u"abcdefghijklmno", u"abcdefghijklmno")(f);
+       },
+       0, lines({Resolved, Matches, " + Remote PC is in target domain: ABCDEFGHIJKLMNO"})},
       {"AddressResolvesToName", "/M 10.1.2.3 /T newdom", AsIs, 0,
-       lines({" + Resolved IP address to: PC01", Matches, InNewdom})},
-      {"AddressWithLeadingZerosIsNormalised", "/M 010.001.002.003 /T newdom /P", AsIs, 0,
-       lines({" + Resolved IP address to: PC01", Up, Matches, InNewdom})},
-      {"SecondKnockAnswered", "/M pc01 /T newdom /P", echoes({{0, 11010}, {1, 0}}), 0,
+       lines({ResolvedPc01, Matches, InNewdom})},
+      {"AddressWithLeadingZeros", "/M 010.001.002.003 /T newdom /P", AsIs, 0,
+       lines({ResolvedPc01, Up, Matches, InNewdom})},
+      {"SecondKnockAnswered", "/M pc01 /T newdom /P", fail("IcmpSendEcho", {0}), 0,
        lines({Resolved, Up, Matches, InNewdom})},
-      {"SecondKnockAnsweredVerbose", "/M pc01 /T newdom /P /V", echoes({{0, 11010}, {1, 0}}), 0,
-       lines({Resolved, " ! Second knock...", Up, Matches, InNewdom})},
-      {"WorkstationRetryVerbose", "/M pc01 /T newdom /V", workstationFails(1), 0,
+      {"SecondKnockAnsweredVerbose", "/M pc01 /T newdom /P /V", fail("IcmpSendEcho", {0}), 0,
+       lines({Resolved, Knock, Up, Matches, InNewdom})},
+      {"WorkstationRetrySilent", "/M pc01 /T newdom", fail("NetWkstaGetInfo", {0}), 0, Checked},
+      {"WorkstationRetryVerbose", "/M pc01 /T newdom /V", fail("NetWkstaGetInfo", {1}), 0,
        lines({Resolved, " ! Retrying NetWkstaGetInfo call...", Matches, InNewdom})},
-      {"WorkstationRetrySilent", "/M pc01 /T newdom", workstationFails(1), 0,
-       lines({Resolved, Matches, InNewdom})},
-      {"ServerRetryVerbose", "/M pc01 /T newdom /V", serverFails(1), 0,
+      {"ServerRetryVerbose", "/M pc01 /T newdom /V", fail("NetServerGetInfo", {1}), 0,
        lines({Resolved, " ! Retrying NetServerGetInfo call...", Matches, InNewdom})},
-      {"ReportedNameLowerCaseWithBlanks", "/M pc01 /T newdom", reported(u"  pc01 ", u" newdom "), 0,
-       lines({Resolved, Matches, InNewdom})},
+      {"ReportedNamesWithBlanks", "/M pc01 /T newdom", reported(u"  pc01 ", u" newdom "), 0,
+       Checked},
       {"IgnoredMismatchSilent", "/M pc01 /T newdom /I", reported(u"PC99", u"NEWDOM"), 0,
        lines({Resolved, InNewdom})},
       {"IgnoredMismatchVerbose", "/M pc01 /T newdom /I /V", reported(u"pc99", u"NEWDOM"), 0,
@@ -118,420 +162,364 @@ const std::vector<TranscriptCase>& transcriptCases() {
       {"IgnoredMatchVerbose", "/M pc01 /T newdom /I /V", AsIs, 0,
        lines({Resolved, " ! NetBIOS name matches.", InNewdom})},
       {"IgnoredMatchSilent", "/M pc01 /T newdom /I", AsIs, 0, lines({Resolved, InNewdom})},
-      {"BothValuesAlreadyTargetAnyCase", "/M pc01 /T newdom /S", values("NewDom" + Z, "newdom" + Z),
-       0,
-       lines({Resolved, Matches, InNewdom, " + DefaultDomainName value is already set to: NEWDOM",
-              " + AltDefaultDomainName value is already set to: NEWDOM"})},
-      {"DefaultDiffersAltMatches", "/M pc01 /T newdom /S", values("OLDDOM" + Z, "NEWDOM" + Z), 0,
-       lines({Resolved, Matches, InNewdom, " * DefaultDomainName value is currently set to: OLDDOM",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " + AltDefaultDomainName value is already set to: NEWDOM"})},
-      {"EmptyStoredValueIsOverwritten", "/M pc01 /T newdom /S", values(Z, "NEWDOM" + Z), 0,
-       lines({Resolved, Matches, InNewdom, " * DefaultDomainName value is currently set to: ",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " + AltDefaultDomainName value is already set to: NEWDOM"})},
-      {"LongerValueWithTargetPrefixIsOverwritten", "/M pc01 /T newdom /S",
-       values("newdomain" + Z, "NEWDOM" + Z), 0,
-       lines({Resolved, Matches, InNewdom,
-              " * DefaultDomainName value is currently set to: NEWDOMAIN",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " + AltDefaultDomainName value is already set to: NEWDOM"})},
+      {"BothValuesAlreadyTarget", "/M pc01 /T newdom /S", stored("NewDom" + Nul, "newdom" + Nul), 0,
+       Checked + already("Default") + already("AltDefault")},
+      {"DefaultDiffersAltMatches", "/M pc01 /T newdom /S", stored("OLDDOM" + Nul, "NEWDOM" + Nul),
+       0, Checked + changed("Default", "OLDDOM") + already("AltDefault")},
+      {"EmptyValueOverwritten", "/M pc01 /T newdom /S", stored(Nul, "NEWDOM" + Nul), 0,
+       Checked + changed("Default", "") + already("AltDefault")},
+      {"LongerValueOverwritten", "/M pc01 /T newdom /S", stored("newdomain" + Nul, "NEWDOM" + Nul),
+       0, Checked + changed("Default", "NEWDOMAIN") + already("AltDefault")},
       {"ValueWithoutNulReadToBufferEnd", "/M pc01 /T newdom /S",
-       values(std::string(1024, 'x'), "NEWDOM" + Z), 0,
-       lines({Resolved, Matches, InNewdom,
-              " * DefaultDomainName value is currently set to: " + std::string(1024, 'X'),
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " + AltDefaultDomainName value is already set to: NEWDOM"})},
+       stored(std::string(1024, 'x'), "NEWDOM" + Nul), 0,
+       Checked + changed("Default", std::string(1024, 'X')) + already("AltDefault")},
 
       // Exit code 1.
-      {"NameDoesNotResolve", "/M pc404 /T newdom", AsIs, 1,
-       lines({" - Could not resolve hostname to IP Address."})},
-      {"NameResolvesToZeroAddress", "/M zero /T newdom",
-       [](FakePlatform& f) { f.sockets.addresses["ZERO"] = 0; }, 1,
-       lines({" - Could not resolve hostname to IP Address."})},
-      {"SocketsRefuseToStartForName", "/M pc01 /T newdom",
-       [](FakePlatform& f) {
-         f.sockets.startupAnswer = {10091, 0};
-       },
-       1, lines({" - Could not resolve hostname to IP Address."})},
-      {"SocketsGrantWrongVersion", "/M pc01 /T newdom",
-       [](FakePlatform& f) {
-         f.sockets.startupAnswer = {0, 0x0101};
-       },
-       1, lines({" - Could not resolve hostname to IP Address."})},
-      {"AddressWithoutReverseEntry", "/M 10.9.9.9 /T newdom", AsIs, 1,
-       lines({" - Could not resolve IP Address to hostname."})},
-      {"SocketsRefuseToStartForAddress", "/M 10.1.2.3 /T newdom",
-       [](FakePlatform& f) {
-         f.sockets.startupAnswer = {10091, 0};
-       },
-       1, lines({" - Could not resolve IP Address to hostname."})},
-      {"HostDown", "/M pc01 /T newdom /P", Silent, 1,
-       lines({Resolved, " - Host DOWN. Could not ping: 10.1.2.3"})},
-      {"HostDownVerbose", "/M pc01 /T newdom /P /V", Silent, 1,
-       lines({Resolved, " ! Second knock...", " - Host DOWN. Could not ping: 10.1.2.3"})},
-      {"HostDownShowsNormalisedAddress", "/M 010.001.002.003 /T newdom /P", Silent, 1,
-       lines({" + Resolved IP address to: PC01", " - Host DOWN. Could not ping: 10.1.2.3"})},
-      {"EchoErrorReplyIsNoAnswer", "/M pc01 /T newdom /P", echoes({{1, 11003}, {1, 11003}}), 1,
-       lines({Resolved, " - Host DOWN. Could not ping: 10.1.2.3"})},
-      {"NoReplyWithCleanStatusIsNoAnswer", "/M pc01 /T newdom /P", echoes({{0, 0}, {0, 0}}), 1,
-       lines({Resolved, " - Host DOWN. Could not ping: 10.1.2.3"})},
-      {"IcmpHandleUnavailable", "/M pc01 /T newdom /P",
-       [](FakePlatform& f) { f.icmp.createFails = true; }, 1,
-       lines({Resolved, " - Host DOWN. Could not ping: 10.1.2.3"})},
+      {"NameDoesNotResolve", "/M pc404 /T newdom", AsIs, 1, NoAddress},
+      {"LettersAToZMakeAName", "/M a1 /T newdom", AsIs, 1, NoAddress},
+      {"ZMakesAName", "/M z1 /T newdom", AsIs, 1, NoAddress},
+      {"LetterAnywhereMakesAName", "/M 1.2.3.e /T newdom", AsIs, 1, NoAddress},
+      {"NameOfZeroAddress", "/M zero /T newdom", [](FakePlatform& f) { f.addresses["ZERO"] = 0; },
+       1, NoAddress},
+      {"SocketsRefuseToStartForName", "/M pc01 /T newdom", fail("WSAStartup", {0}), 1, NoAddress},
+      {"SocketsGrantOtherVersion", "/M pc01 /T newdom", fail("WSAStartup", {1}), 1, NoAddress},
+      {"AddressWithoutReverseEntry", "/M 10.9.9.9 /T newdom", AsIs, 1, NoName},
+      {"SocketsRefuseToStartForAddress", "/M 10.1.2.3 /T newdom", fail("WSAStartup", {0}), 1,
+       NoName},
+      {"HostDown", "/M pc01 /T newdom /P", fail("IcmpSendEcho", {0, 0}), 1,
+       lines({Resolved, Down})},
+      {"HostDownVerbose", "/M pc01 /T newdom /P /V", fail("IcmpSendEcho", {0, 0}), 1,
+       lines({Resolved, Knock, Down})},
+      {"HostDownShowsNormalisedAddress", "/M 010.001.002.003 /T newdom /P",
+       fail("IcmpSendEcho", {3, 3}), 1, lines({ResolvedPc01, Down})},
+      {"EchoErrorReplyIsNoAnswer", "/M pc01 /T newdom /P", fail("IcmpSendEcho", {2, 2}), 1,
+       lines({Resolved, Down})},
+      {"NoReplyWithCleanStatusIsNoAnswer", "/M pc01 /T newdom /P", fail("IcmpSendEcho", {1, 1}), 1,
+       lines({Resolved, Down})},
+      {"IcmpHandleUnavailable", "/M pc01 /T newdom /P", fail("IcmpCreateFile", {0, 0}), 1,
+       lines({Resolved, Down})},
       {"BroadcastAddressIsNoAddress", "/M 255.255.255.255 /T newdom /P",
-       [](FakePlatform& f) { f.sockets.names[0xFFFFFFFFu] = "bcast"; }, 1,
+       [](FakePlatform& f) { f.names[0xFFFFFFFFu] = "bcast"; }, 1,
        lines(
            {" + Resolved IP address to: BCAST", " - Host DOWN. Could not ping: 255.255.255.255"})},
 
       // Exit code 2.
-      {"WorkstationFailsTwice", "/M pc01 /T newdom", workstationFails(2), 2,
-       lines({Resolved, " - Can not access. NetWkstaGetInfo called failed."})},
-      {"WorkstationFailsTwiceVerbose", "/M pc01 /T newdom /V", workstationFails(2), 2,
-       lines({Resolved, " ! Retrying NetWkstaGetInfo call...",
-              " - Can not access. NetWkstaGetInfo called failed."})},
-      {"WorkstationFailsLeavingRecords", "/M pc01 /T newdom /S", workstationFails(2, true), 2,
-       lines({Resolved, " - Can not access. NetWkstaGetInfo called failed."})},
-      {"ServerFailsTwiceAfterPing", "/M pc01 /T newdom /P /S", serverFails(2), 2,
-       lines({Resolved, Up, " - Can not access. NetServerGetInfo call failed."})},
-      {"ServerFailsTwiceVerbose", "/M pc01 /T newdom /V", serverFails(2), 2,
-       lines({Resolved, " ! Retrying NetServerGetInfo call...",
-              " - Can not access. NetServerGetInfo call failed."})},
+      {"WorkstationFailsTwice", "/M pc01 /T newdom", fail("NetWkstaGetInfo", {0, 0}), 2,
+       lines({Resolved, WorkstationFailed})},
+      {"WorkstationFailsTwiceVerbose", "/M pc01 /T newdom /V", fail("NetWkstaGetInfo", {0, 1}), 2,
+       lines({Resolved, " ! Retrying NetWkstaGetInfo call...", WorkstationFailed})},
+      {"WorkstationFailsLeavingRecords", "/M pc01 /T newdom /S", fail("NetWkstaGetInfo", {1, 1}), 2,
+       lines({Resolved, WorkstationFailed})},
+      {"ServerFailsTwiceAfterPing", "/M pc01 /T newdom /P /S", fail("NetServerGetInfo", {0, 0}), 2,
+       lines({Resolved, Up, ServerFailed})},
+      {"ServerFailsTwiceVerbose", "/M pc01 /T newdom /V", fail("NetServerGetInfo", {1, 0}), 2,
+       lines({Resolved, " ! Retrying NetServerGetInfo call...", ServerFailed})},
 
       // Exit code 4.
       {"NameMismatch", "/M pc01 /T newdom /S", reported(u"PC99", u"NEWDOM"), 4,
-       lines({Resolved, " - NetBIOS name does not match."})},
+       lines({Resolved, Mismatch})},
       {"NameMismatchVerboseHidesName", "/M pc01 /T newdom /V", reported(u"PC99", u"NEWDOM"), 4,
-       lines({Resolved, " - NetBIOS name does not match."})},
+       lines({Resolved, Mismatch})},
       {"NullComputerName", "/M pc01 /T newdom", reported(std::nullopt, u"NEWDOM"), 4,
-       lines({Resolved, " - NetBIOS name does not match."})},
-      {"ReverseLookupFqdnComparedWhole", "/M 10.1.2.3 /T newdom",
-       [](FakePlatform& f) { f.sockets.names[addressOf(10, 1, 2, 3)] = "pc01.lab.test"; }, 4,
-       lines({" + Resolved IP address to: PC01.LAB.TEST", " - NetBIOS name does not match."})},
+       lines({Resolved, Mismatch})},
+      {"TabIsNoBlank", "/M pc01 /T newdom", reported(u"\tPC01", u"NEWDOM"), 4,
+       lines({Resolved, Mismatch})},
+      {"ReverseLookupFqdnComparedWhole", "/M 10.1.2.3 /T newdom", reverseName("pc01.lab.test"), 4,
+       lines({" + Resolved IP address to: PC01.LAB.TEST", Mismatch})},
+      {"ZeroAddressIsTheLocalComputer", "/M 0.0.0.0 /T newdom", AsIs, 4,
+       lines({" + Resolved IP address to: WORKSTATION", Mismatch})},
 
       // Exit code 8.
       {"OtherDomain", "/M pc01 /T newdom /S", reported(u"PC01", u"olddom"), 8,
        lines({Resolved, Matches, " - Remote PC is in domain: OLDDOM"})},
-      {"DomainWithTargetPrefixIsAnotherDomain", "/M pc01 /T corp /S", reported(u"PC01", u"CORPNET"),
-       8, lines({Resolved, Matches, " - Remote PC is in domain: CORPNET"})},
+      {"DomainWithTargetPrefix", "/M pc01 /T corp /S", reported(u"PC01", u"CORPNET"), 8,
+       lines({Resolved, Matches, " - Remote PC is in domain: CORPNET"})},
       {"DomainShorterThanTarget", "/M pc01 /T corp", reported(u"PC01", u"COR"), 8,
        lines({Resolved, Matches, " - Remote PC is in domain: COR"})},
       {"NullDomain", "/M pc01 /T newdom", reported(u"PC01", std::nullopt), 8,
        lines({Resolved, Matches, " - Remote PC is in domain: "})},
+      {"CodePageLettersUpperCased", "/M pc01 /T newdom",
+       reported(u"PC01", u"`az{\x83\x84\x94\x81\x82\xa4\x86\x87\x88"), 8,
+       lines({Resolved, Matches,
+              " - Remote PC is in domain: `AZ{\x83\x8e\x99\x9a\x90\xa5\x8f\x80\x88"})},
       {"IgnoredMismatchThenOtherDomain", "/M pc01 /T newdom /I /V", reported(u"X", u"OLDDOM"), 8,
        lines({Resolved, " ! NetBIOS name does not match. Returned: X",
               " - Remote PC is in domain: OLDDOM"})},
 
       // Exit code 9.
-      {"NoItems", "", AsIs, 9, usageText()},
-      {"LoneHelp", "/?", AsIs, 9, usageText()},
-      {"ThreeItems", "/M pc01 /T", AsIs, 9, usageText()},
-      {"TenItemsNotExamined", "/M PC01 /T DOM /S /P /I /V /S /X", AsIs, 9, usageText()},
-      {"HelpWord", "/M PC01 /T DOM /HELP", AsIs, 9, usageText()},
-      {"HyphenHelp", "-m PC01 -t DOM -?", AsIs, 9, usageText()},
-      {"UnexpectedItem", "/M PC01 /T DOM /x", AsIs, 9, unexpected("/X") + usageText()},
+      {"NoItems", "", AsIs, 9, Usage},
+      {"LoneHelp", "/?", AsIs, 9, Usage},
+      {"ThreeItems", "/M pc01 /T", AsIs, 9, Usage},
+      {"TenItemsNotExamined", "/M PC01 /T DOM /S /P /I /V /S /X", AsIs, 9, Usage},
+      {"HelpWord", "/M PC01 /T DOM /HELP", AsIs, 9, Usage},
+      {"HyphenHelp", "-m PC01 -t DOM -?", AsIs, 9, Usage},
+      {"HyphenH", "/M PC01 /T DOM -h", AsIs, 9, Usage},
+      {"UnexpectedItem", "/M PC01 /T DOM /x", AsIs, 9, unexpected("/X") + Usage},
+      {"UnexpectedItemFirst", "/X /M PC01 /T DOM", AsIs, 9, unexpected("/X") + Usage},
+      {"UnexpectedItemWhenQuiet", "/M PC01 /T DOM /X /Q", AsIs, 9, unexpected("/X") + Usage},
       {"TwoUnexpectedItems", "/M PC01 /T DOM foo /zz", AsIs, 9,
-       unexpected("FOO") + unexpected("/ZZ") + usageText()},
-      {"HostSwitchTakesTargetSwitch", "/M /T DOM /S", AsIs, 9, unexpected("DOM") + usageText()},
-      {"TargetSwitchLast", "/M PC01 /S /T", AsIs, 9, usageText()},
-      {"ValueOnlyDots", "/M ..\\. /T DOM", AsIs, 9, usageText()},
-      {"CommaInHost", "/M a,b /T DOM", AsIs, 9, usageText()},
-      {"QuotedHostWithBlank", "/M \"pc 01\" /T DOM", AsIs, 9, usageText()},
-      {"TabGluedToSwitch", "/M PC01\t/T DOM", AsIs, 9, usageText()},
-      {"UnexpectedQuotedItemKeepsQuotes", "/M PC01 /T DOM \"x y\"", AsIs, 9,
-       unexpected("\"X Y\"") + usageText()},
-      {"UsageWinsOverConflict", "/M PC01 /V /Q /?", AsIs, 9, usageText()},
+       unexpected("FOO") + unexpected("/ZZ") + Usage},
+      {"QuotesSplitItems", "/M pc01 /T newdom ab\"cd ef\"gh", AsIs, 9,
+       unexpected("AB") + unexpected("\"CD EF\"") + unexpected("GH") + Usage},
+      {"OpenQuoteRunsToTheEnd", "/M pc01 /T newdom \"x /S", AsIs, 9, unexpected("\"X /S") + Usage},
+      {"LoneSlash", "//M pc01 /T newdom", AsIs, 9, unexpected("/") + Usage},
+      {"HostSwitchTakesTargetSwitch", "/M /T DOM /S", AsIs, 9, unexpected("DOM") + Usage},
+      {"TargetSwitchLast", "/M PC01 /S /T", AsIs, 9, Usage},
+      {"ValueOnlyDots", "/M ..\\. /T DOM", AsIs, 9, Usage},
+      {"EmptyQuotedValue", "/M \"\" /T DOM", AsIs, 9, Usage},
+      {"CommaInHost", "/M a,b /T DOM", AsIs, 9, Usage},
+      {"QuotedHostWithBlank", "/M \"pc 01\" /T DOM", AsIs, 9, Usage},
+      {"TabGluedToHost", "/M PC01\t/T DOM", AsIs, 9, Usage},
+      {"UsageWinsOverConflict", "/M PC01 /V /Q /?", AsIs, 9, Usage},
 
       // Exit code 16.
-      {"RegistryConnectRefused", "/M pc01 /T newdom /S",
-       [](FakePlatform& f) { f.registry.connectStatus = 53; }, 16,
-       lines({Resolved, Matches, InNewdom,
-              " - Can NOT access remote registry. Non-NT OS or access denied."})},
-      {"WinlogonKeyRefused", "/M pc01 /T newdom /S",
-       [](FakePlatform& f) { f.registry.openStatus = 5; }, 16,
-       lines({Resolved, Matches, InNewdom, " - Can NOT access remote registry. Access denied."})},
+      {"RegistryConnectRefused", "/M pc01 /T newdom /S", fail("RegConnectRegistryA", {0}), 16,
+       Checked + lines({" - Can NOT access remote registry. Non-NT OS or access denied."})},
+      {"WinlogonKeyRefused", "/M pc01 /T newdom /S", fail("RegOpenKeyExA", {0}), 16,
+       Checked + lines({" - Can NOT access remote registry. Access denied."})},
 
       // Exit code 32.
-      {"DefaultValueMissing", "/M pc01 /T newdom /S", values(std::nullopt, "OLDDOM" + Z), 32,
-       lines({Resolved, Matches, InNewdom,
-              " - Can NOT retrieve DefaultDomainName value from remote registry."})},
-      {"AltValueMissing", "/M pc01 /T newdom /S", values("NEWDOM" + Z, std::nullopt), 32,
-       lines({Resolved, Matches, InNewdom, " + DefaultDomainName value is already set to: NEWDOM",
-              " - Can NOT retrieve AltDefaultDomainName value from remote registry."})},
-      {"StoredMarkerReadsAsFailure", "/M pc01 /T newdom /S", values("*error*" + Z, "NEWDOM" + Z),
-       32,
-       lines({Resolved, Matches, InNewdom,
-              " - Can NOT retrieve DefaultDomainName value from remote registry."})},
-      {"ValueLargerThanBuffer", "/M pc01 /T newdom /S",
-       values(std::string(1025, 'x'), "NEWDOM" + Z), 32,
-       lines({Resolved, Matches, InNewdom,
-              " - Can NOT retrieve DefaultDomainName value from remote registry."})},
+      {"DefaultValueMissing", "/M pc01 /T newdom /S", stored(std::nullopt, "OLDDOM" + Nul), 32,
+       Checked + unreadable("Default")},
+      {"AltValueMissing", "/M pc01 /T newdom /S", stored("NEWDOM" + Nul, std::nullopt), 32,
+       Checked + already("Default") + unreadable("AltDefault")},
+      {"StoredMarkerReadsAsFailure", "/M pc01 /T newdom /S", stored("*error*" + Nul, "x"), 32,
+       Checked + unreadable("Default")},
+      {"ValueLargerThanBuffer", "/M pc01 /T newdom /S", stored(std::string(1025, 'x'), "x"), 32,
+       Checked + unreadable("Default")},
 
       // Exit code 64.
-      {"DefaultWriteFails", "/M pc01 /T newdom /S",
-       [](FakePlatform& f) { f.registry.setStatuses["DefaultDomainName"] = 1016; }, 64,
-       lines({Resolved, Matches, InNewdom, " * DefaultDomainName value is currently set to: OLDDOM",
-              " - Failed to change DefaultDomainName value"})},
-      {"AltWriteFailsAfterDefaultWritten", "/M pc01 /T newdom /S",
-       [](FakePlatform& f) { f.registry.setStatuses["AltDefaultDomainName"] = 5; }, 64,
-       lines({Resolved, Matches, InNewdom, " * DefaultDomainName value is currently set to: OLDDOM",
-              " + DefaultDomainName value was successfully changed to: NEWDOM",
-              " * AltDefaultDomainName value is currently set to: OLDDOM",
-              " - Failed to change AltDefaultDomainName value"})},
+      {"DefaultWriteFails", "/M pc01 /T newdom /S", fail("RegSetValueExA", {0}), 64,
+       Checked + lines({" * DefaultDomainName value is currently set to: OLDDOM",
+                        " - Failed to change DefaultDomainName value"})},
+      {"AltWriteFailsAfterDefaultWritten", "/M pc01 /T newdom /S", fail("RegSetValueExA", {-1, 0}),
+       64,
+       Checked + changed("Default", "OLDDOM") +
+           lines({" * AltDefaultDomainName value is currently set to: OLDDOM",
+                  " - Failed to change AltDefaultDomainName value"})},
 
       // Exit code 99.
       {"QuietWithVerbose", "/M pc01 /T newdom /V /Q", AsIs, 99,
        lines({"ERROR: /Q and /V switches can not be used at the same time. Pick one."})},
-      {"DomainLabelTooLong", "/M pc01 /T abcdefghijklmnop", AsIs, 99,
-       lines({"ERROR: /T: Invalid NetBIOS domain name (must be 15 characters or less)."})},
-      {"HostLabelTooLong", "/M abcdefghijklmnop.lab /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid NetBIOS hostname (must be 15 characters or less)."})},
-      {"AddressFieldOverRange", "/M 300.1.1.1 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"AddressNegativeField", "/M -1.0.0.1 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"AddressEmptyField", "/M 1..2.3 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"AddressSignedField", "/M +1.2.3.4 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"AddressThreeFields", "/M 192.168.1 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"AddressFiveFields", "/M 1.2.3.4.5 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"NoLetterNoAddress", "/M 12-34 /T newdom", AsIs, 99,
-       lines({"ERROR: /M: Invalid IP Address. Please check format."})},
-      {"DomainCheckedBeforeHost", "/M 300.1.1.1 /T abcdefghijklmnop", AsIs, 99,
-       lines({"ERROR: /T: Invalid NetBIOS domain name (must be 15 characters or less)."})},
+      {"DomainLabelTooLong", "/M pc01 /T abcdefghijklmnop", AsIs, 99, LongDomain},
+      {"HostLabelTooLong", "/M abcdefghijklmnop.lab /T newdom", AsIs, 99, LongHost},
+      {"DomainCheckedBeforeHost", "/M 300.1.1.1 /T abcdefghijklmnop", AsIs, 99, LongDomain},
+
+      // Text from the network is shown with its control bytes as '?'.
+      {"HostileReverseName", "/M 10.1.2.3 /T newdom", reverseName(Hostile), 4,
+       lines({" + Resolved IP address to: " + HostileShown, Mismatch})},
+      {"HostileComputerName", "/M pc01 /T newdom /I /V", reported(HostileWide, u"NEWDOM"), 0,
+       lines({Resolved, " ! NetBIOS name does not match. Returned: " + HostileShown, InNewdom})},
+      {"HostileDomain", "/M pc01 /T newdom", reported(u"PC01", HostileWide), 8,
+       lines({Resolved, Matches, " - Remote PC is in domain: " + HostileShown})},
+      {"HostileWinlogonValue", "/M pc01 /T newdom /S", stored(Hostile + Nul, "NEWDOM" + Nul), 0,
+       Checked + changed("Default", HostileShown) + already("AltDefault")},
   };
-  return cases;
+  int n = 0;
+  for (const char* text : {"300.1.1.1", "256.1.1.1", "-1.0.0.1", "+1.2.3.4", "1..2.3", "192.168.1",
+                           "1.2.3.4.5", "0001.2.3.4", "12-34", "1.2.3.\xb9", "\xe4\xf6.1.2.3"})
+    rows.push_back({"BadAddress" + std::to_string(++n), "/M " + std::string(text) + " /T newdom",
+                    AsIs, 99, BadAddress});
+  return rows;
 }
 
-bool holdsSwitch(const std::string& tail, char letter) {
-  for (std::size_t i = 0; i + 1 < tail.size(); ++i)
-    if ((tail[i] == '/' || tail[i] == '-') && (tail[i + 1] == letter || tail[i + 1] == letter + 32))
-      return true;
-  return false;
+// What every run must leave behind, whatever its path.
+void expectWellBehaved(const FakePlatform& fake, const std::string& where) {
+  EXPECT_TRUE(fake.leftClean()) << where;
+  // Each line is handed over whole, in one write.
+  std::size_t lineEnds = 0;
+  for (auto at = fake.output.find("\r\n"); at != std::string::npos;
+       at = fake.output.find("\r\n", at + 2))
+    ++lineEnds;
+  EXPECT_EQ(fake.writes, static_cast<int>(lineEnds)) << where;
+  EXPECT_TRUE(fake.output.empty() || fake.output.ends_with("\r\n")) << where;
+  // The registry is touched only after both the name and the domain checks passed.
+  const bool passed = fake.output.find(" + Remote PC is in target domain: ") != std::string::npos;
+  for (const std::string& entry : fake.log)
+    EXPECT_TRUE(passed || !entry.starts_with("Reg")) << where << ": " << entry;
 }
 
-class TranscriptTest : public testing::TestWithParam<TranscriptCase> {};
+int runOn(FakePlatform& fake, const Row& row, const std::string& tail) {
+  row.script(fake);
+  return runChecks(tail, fake.platform);
+}
+
+class TranscriptTest : public testing::TestWithParam<Row> {};
 
 TEST_P(TranscriptTest, PrintsExactlyAndEndsWithItsCode) {
-  const TranscriptCase& c = GetParam();
-  FakePlatform fake;
-  c.script(fake);
-  const RunResult result = runOn(fake, c.tail);
-  EXPECT_EQ(result.output, c.output);
-  EXPECT_EQ(result.exitCode, c.exitCode);
-}
-
-// Under /Q a run keeps its exit code and shows only console lines, wherever /Q stands.
-TEST(QuietTranscriptTest, KeepsExitCodeAndConsoleLinesOnly) {
-  int checked = 0;
-  for (const TranscriptCase& c : transcriptCases()) {
-    if (c.exitCode == 9 || holdsSwitch(c.tail, 'V') || countCommandItems(c.tail) > 8) continue;
-    for (const std::string& tail : {c.tail + " /Q", "-q " + c.tail}) {
-      FakePlatform fake;
-      c.script(fake);
-      const RunResult result = runOn(fake, tail);
-      const bool consoleLine = c.output.rfind("ERROR:", 0) == 0;
-      EXPECT_EQ(result.output, consoleLine ? c.output : "") << c.name << ": " << tail;
-      EXPECT_EQ(result.exitCode, c.exitCode) << c.name << ": " << tail;
-      EXPECT_EQ(fake.console.titles.size(), [&] {
-        FakePlatform loud;
-        c.script(loud);
-        runOn(loud, c.tail);
-        return loud.console.titles.size();
-      }()) << c.name;
-    }
-    ++checked;
+  const Row& row = GetParam();
+  // Under /Q, wherever it stands, a run makes the same calls, keeps its code and shows only the
+  // console lines. The quiet runs come first: each run must start displayed.
+  const bool quietable = row.exitCode != 9 && row.tail.find("/V") == std::string::npos &&
+                         splitCommandItems(row.tail).size() < 9;
+  std::vector<CallLog> quietLogs;
+  for (const std::string& tail : {row.tail + " /Q", "-q " + row.tail}) {
+    if (!quietable) break;
+    FakePlatform quiet;
+    EXPECT_EQ(runOn(quiet, row, tail), row.exitCode) << tail;
+    EXPECT_EQ(quiet.output, row.output.starts_with("ERROR:") ? row.output : "") << tail;
+    quietLogs.push_back(quiet.log);
   }
-  EXPECT_GT(checked, 40);
-}
-
-TEST(QuietTranscriptTest, UsageAndUnexpectedItemsStillShow) {
   FakePlatform fake;
-  const RunResult result = runOn(fake, "/M PC01 /T DOM /X /Q");
-  EXPECT_EQ(result.output, unexpected("/X") + usageText());
-  EXPECT_EQ(result.exitCode, 9);
-}
-
-// Whatever the path, what was opened is closed, each record is released once, every lookup
-// cleans up after itself, and nothing reaches standard error (the fake has no such channel).
-TEST_P(TranscriptTest, LeavesNothingOpen) {
-  const TranscriptCase& c = GetParam();
-  FakePlatform fake;
-  c.script(fake);
-  runOn(fake, c.tail);
-  EXPECT_TRUE(fake.icmp.openHandles.empty());
-  EXPECT_TRUE(fake.registry.openKeys.empty());
-  EXPECT_TRUE(fake.net.eachRecordReleasedOnce());
-  EXPECT_EQ(fake.sockets.startups, fake.sockets.cleanups);
-  if (fake.registry.closed.size() == 2) {
-    EXPECT_EQ(fake.registry.closed[0], FakeRegistry::WinlogonKey);
+  EXPECT_EQ(runOn(fake, row, row.tail), row.exitCode);
+  EXPECT_EQ(fake.output, row.output);
+  expectWellBehaved(fake, row.tail);
+  for (const CallLog& log : quietLogs) EXPECT_EQ(log, fake.log);
+  // Nothing reaches the network before the values are accepted.
+  if (row.exitCode == 9 || row.exitCode == 99) {
+    for (const std::string& entry : fake.log) EXPECT_EQ(callNameOf(entry), "Sleep");
   }
 }
 
-// The remote registry is touched only after both the name and the domain checks passed.
-TEST_P(TranscriptTest, RegistryOnlyAfterBothChecksPass) {
-  const TranscriptCase& c = GetParam();
-  FakePlatform fake;
-  c.script(fake);
-  const RunResult result = runOn(fake, c.tail);
-  const bool passedChecks = result.output.find(InNewdom) != std::string::npos;
-  if (!passedChecks || !holdsSwitch(c.tail, 'S')) {
-    EXPECT_EQ(fake.registry.calls, 0);
-  }
-}
+INSTANTIATE_TEST_SUITE_P(AllPaths, TranscriptTest, testing::ValuesIn(rows()),
+                         [](const auto& info) { return info.param.name; });
 
-TEST_P(TranscriptTest, ExitCodeIsOneOfTheDocumentedCodes) {
-  const TranscriptCase& c = GetParam();
-  FakePlatform fake;
-  c.script(fake);
-  const std::set<int> documented = {0, 1, 2, 4, 8, 9, 16, 32, 64, 99};
-  EXPECT_TRUE(documented.count(runOn(fake, c.tail).exitCode));
-}
-
-INSTANTIATE_TEST_SUITE_P(AllPaths, TranscriptTest, testing::ValuesIn(transcriptCases()),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(CheckRunTest, TypicalRunCallsThePlatformInOrder) {
-  FakePlatform fake;
-  runOn(fake, "/M pc01 /T newdom /P /S");
-  const CallLog expected = {
-      "WSAStartup(2)",
-      "gethostbyname(PC01)",
-      "WSACleanup",
-      "inet_addr(10.1.2.3)",
-      "IcmpCreateFile",
-      "IcmpSendEcho(10.1.2.3)",
-      "IcmpCloseHandle",
-      "SetConsoleTitleA(PC01: Checking NetBIOS name...)",
-      "NetWkstaGetInfo(\\\\PC01,102)",
-      "NetServerGetInfo(\\\\PC01,102)",
-      "SetConsoleTitleA(PC01: Checking current domain...)",
-      "SetConsoleTitleA(PC01: Checking DefaultDomainName value...)",
-      "RegConnectRegistryA(\\\\PC01)",
-      "RegOpenKeyExA(SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon)",
-      "RegQueryValueExA(DefaultDomainName,1024)",
-      "RegSetValueExA(DefaultDomainName,1,7)",
-      "RegQueryValueExA(AltDefaultDomainName,1024)",
-      "RegSetValueExA(AltDefaultDomainName,1,7)",
-      "RegCloseKey(key)",
-      "RegCloseKey(root)",
-      "NetApiBufferFree(#1)",
-      "NetApiBufferFree(#2)",
+// The platform calls of a run, in order, with the arguments that matter.
+TEST(CallOrderTest, CallsThePlatformInOrder) {
+  struct Case {
+    std::string tail;
+    Script script;
+    std::string calls;  // the log, entries joined by '|'
   };
-  EXPECT_EQ(fake.log, expected);
-  EXPECT_EQ(fake.registry.openedAccess, KeyAllAccess);
-  EXPECT_EQ(fake.registry.values["DefaultDomainName"], std::string("NEWDOM\0", 7));
-  EXPECT_EQ(fake.registry.values["AltDefaultDomainName"], std::string("NEWDOM\0", 7));
-  EXPECT_EQ(fake.registry.writtenTypes["DefaultDomainName"], RegSz);
-  EXPECT_EQ(fake.net.serverPaths, (std::vector<std::u16string>{u"\\\\PC01", u"\\\\PC01"}));
-}
-
-TEST(CheckRunTest, EchoRequestCarriesNoDataAndMaximumTtl) {
-  FakePlatform fake;
-  Silent(fake);
-  runOn(fake, "/M pc01 /T newdom /P");
-  ASSERT_EQ(fake.icmp.requests.size(), 2u);
-  for (const EchoRequest& request : fake.icmp.requests) {
-    EXPECT_EQ(request.destination, addressOf(10, 1, 2, 3));
-    EXPECT_EQ(request.dataSize, 0);
-    EXPECT_EQ(request.ttl, 255);
-    EXPECT_EQ(request.tos, 0);
-    EXPECT_EQ(request.flags, 0);
-    EXPECT_EQ(request.timeoutMs, 2000u);
-  }
-  EXPECT_EQ(fake.icmp.handlesOpened, 2);
-}
-
-TEST(CheckRunTest, FailedAttemptRecordIsReleasedBeforeTheSecondAttempt) {
-  FakePlatform fake;
-  fake.net.workstationReplies.push_back({53, true});
-  runOn(fake, "/M pc01 /T newdom");
-  const CallLog expected = {"NetWkstaGetInfo(\\\\PC01,102)", "NetApiBufferFree(#1)",
-                            "NetWkstaGetInfo(\\\\PC01,102)", "NetServerGetInfo(\\\\PC01,102)"};
-  const auto first = std::find(fake.log.begin(), fake.log.end(), expected[0]);
-  ASSERT_NE(first, fake.log.end());
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), first));
-  EXPECT_TRUE(fake.net.eachRecordReleasedOnce());
-}
-
-TEST(CheckRunTest, CommonEndReleasesBothRecordsEvenWhenNull) {
-  FakePlatform fake;
-  fake.net.workstationReplies = {{53, false}, {53, false}};
-  runOn(fake, "/M pc01 /T newdom");
-  ASSERT_GE(fake.log.size(), 2u);
-  EXPECT_EQ(fake.log[fake.log.size() - 2], "NetApiBufferFree(null)");
-  EXPECT_EQ(fake.log.back(), "NetApiBufferFree(null)");
-}
-
-TEST(CheckRunTest, NothingReachesTheNetworkBeforeValuesAreAccepted) {
-  for (const char* tail : {"/M pc01 /T newdom /X", "/M pc01 /T abcdefghijklmnop /P",
-                           "/M 300.1.1.1 /T newdom /P", "/M pc01 /T newdom /V /Q"}) {
+  const Case cases[] = {
+      {"/M pc01 /T newdom /P /S", AsIs,
+       "WSAStartup(2)|gethostbyname(PC01)|WSACleanup|inet_addr(10.1.2.3)|IcmpCreateFile|"
+       "IcmpSendEcho(10.1.2.3,0,255,0,0,2000)|IcmpCloseHandle(echo1)|"
+       "SetConsoleTitleA(PC01: Checking NetBIOS name...)|NetWkstaGetInfo(\\\\PC01)|"
+       "NetServerGetInfo(\\\\PC01)|SetConsoleTitleA(PC01: Checking current domain...)|"
+       "SetConsoleTitleA(PC01: Checking DefaultDomainName value...)|"
+       "RegConnectRegistryA(\\\\PC01)|"
+       "RegOpenKeyExA(SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon,983103)|"
+       "RegQueryValueExA(DefaultDomainName,1024)|RegSetValueExA(DefaultDomainName,1,NEWDOM\\0)|"
+       "RegQueryValueExA(AltDefaultDomainName,1024)|"
+       "RegSetValueExA(AltDefaultDomainName,1,NEWDOM\\0)|RegCloseKey(key1)|RegCloseKey(root1)|"
+       "NetApiBufferFree(record1)|NetApiBufferFree(record2)"},
+      // A failed attempt's record is released before the second attempt; a title keeps none of
+      // the control bytes of a reverse-lookup name.
+      {"/M 10.1.2.3 /T newdom",
+       [](FakePlatform& f) {
+         reverseName("pc\x1b]0;x\a\x7f\xe9z")(f);
+         f.computerName = u"PC\x1b]0;X\a\x7f\xe9Z";
+         fail("NetWkstaGetInfo", {1})(f);
+       },
+       "WSAStartup(2)|gethostbyaddr(10.1.2.3)|WSACleanup|"
+       "SetConsoleTitleA(PC]0;X\xe9Z: Checking NetBIOS name...)|"
+       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|NetApiBufferFree(record1)|"
+       "NetWkstaGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|NetServerGetInfo(\\\\PC\x1b]0;X\a\x7f\xe9Z)|"
+       "SetConsoleTitleA(PC]0;X\xe9Z: Checking current domain...)|"
+       "NetApiBufferFree(record2)|NetApiBufferFree(record3)"},
+      // The common end releases both records, null ones too.
+      {"/M 0.0.0.0 /T newdom", fail("NetWkstaGetInfo", {0, 0}),
+       "WSAStartup(2)|gethostname|WSACleanup|"
+       "SetConsoleTitleA(WORKSTATION: Checking NetBIOS name...)|"
+       "NetWkstaGetInfo(\\\\WORKSTATION)|NetWkstaGetInfo(\\\\WORKSTATION)|"
+       "NetApiBufferFree(null)|NetApiBufferFree(null)"},
+      // Each unexpected item pauses for a second, unless there are too many items to look at.
+      {"/M PC01 /T DOM /X /Y", AsIs, "Sleep(1000)|Sleep(1000)"},
+      {"/M PC01 /T DOM /X /Y /Z /A /B /C", AsIs, ""},
+  };
+  for (const Case& c : cases) {
     FakePlatform fake;
-    runOn(fake, tail);
-    EXPECT_EQ(fake.sockets.startups, 0) << tail;
-    EXPECT_TRUE(fake.icmp.requests.empty()) << tail;
-    EXPECT_TRUE(fake.net.serverPaths.empty()) << tail;
+    c.script(fake);
+    runChecks(c.tail, fake.platform);
+    std::string calls;
+    for (const std::string& entry : fake.log) calls += (calls.empty() ? "" : "|") + entry;
+    EXPECT_EQ(calls, c.calls) << c.tail;
   }
 }
 
-TEST(CheckRunTest, ProgressTitlesFollowTheStepsAlsoWhenQuiet) {
-  for (const char* tail : {"/M pc01 /T newdom /S", "/M pc01 /T newdom /S /Q"}) {
-    FakePlatform fake;
-    runOn(fake, tail);
-    const std::vector<std::string> expected = {"PC01: Checking NetBIOS name...",
-                                               "PC01: Checking current domain...",
-                                               "PC01: Checking DefaultDomainName value..."};
-    EXPECT_EQ(fake.console.titles, expected) << tail;
+TEST(CommandTailTest, CutsTheProgramNameAndItsBlanks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"\"C:\\Program Files\\cairnmark.exe\" /M pc01", "/M pc01"},
+      {"\"C:\\a b\\cm.exe\"/M pc01", "/M pc01"},
+      {"\"unclosed /M pc01", ""},
+      {"cairnmark.exe   /M pc01 /T d  ", "/M pc01 /T d  "},
+      {"cairnmark.exe\t/M", "\t/M"},
+      {"cm!\xe9.exe /M", "/M"},
+      {"cairnmark.exe", ""},
+      {"", ""},
+  };
+  for (const auto& [line, tail] : cases) EXPECT_EQ(commandTailOf(line), tail) << line;
+}
+
+// Fault injection: every call a run reaches fails in every way it can, alone and paired with
+// each later failure, and the run must still end as that failure implies and leave nothing
+// behind. The configurations are runs that pass when nothing fails.
+struct Configuration {
+  const char* tail;
+  const char* localName;
+  const char* storedValue;  // both Winlogon values
+};
+
+const Configuration Configurations[] = {
+    {"/M pc01 /T newdom /P /S", "WORKSTATION", "olddom"},
+    {"/M 10.1.2.3 /T newdom /P /S /I /V", "WORKSTATION", "olddom"},
+    {"/M pc01.lab.test /T newdom.lab.test /S /V", "WORKSTATION", "olddom"},
+    {"/M 0.0.0.0 /T newdom /P /S", "pc01", "olddom"},
+    {"/M pc01 /T newdom /P /S", "WORKSTATION", "NewDom"},
+    {"/M pc01 /T newdom /P", "WORKSTATION", "olddom"},
+};
+
+// The exit code a set of failures implies, read independently of the check run's code from the
+// calls the run made: the first failure that ends a run decides, and the retried steps fail only
+// when both of their attempts failed.
+int impliedExitCode(const CallLog& log, const std::map<std::size_t, int>& faults) {
+  int echoAttempt = 0;
+  std::set<int> failedEchoAttempts;
+  int workstationFailures = 0;
+  int serverFailures = 0;
+  for (std::size_t i = 0; i < log.size(); ++i) {
+    const std::string name = callNameOf(log[i]);
+    if (name == "inet_addr") ++echoAttempt;
+    const auto fault = faults.find(i);
+    if (fault == faults.end()) continue;
+    if (name == "WSAStartup" || name.starts_with("gethost")) return 1;
+    if (name == "inet_addr" || name.starts_with("Icmp")) {
+      failedEchoAttempts.insert(echoAttempt);
+      if (failedEchoAttempts.size() == 2) return 1;
+    }
+    if (name == "NetWkstaGetInfo" && ++workstationFailures == 2) return 2;
+    if (name == "NetServerGetInfo" && ++serverFailures == 2) return 2;
+    if (name == "RegConnectRegistryA" || name == "RegOpenKeyExA") return 16;
+    if (name == "RegQueryValueExA" && fault->second != 2) return 32;
+    if (name == "RegSetValueExA") return 64;
   }
+  return 0;
 }
 
-TEST(CheckRunTest, TitleNeverCarriesControlBytesFromAReverseLookup) {
-  FakePlatform fake;
-  fake.sockets.names[addressOf(10, 1, 2, 3)] = "evil\x1b]0;x\a\r\n";
-  fake.net.computerName = u"EVIL\x1b]0;X\a\r\n";
-  runOn(fake, "/M 10.1.2.3 /T newdom");
-  ASSERT_FALSE(fake.console.titles.empty());
-  EXPECT_EQ(fake.console.titles[0], "EVIL]0;X: Checking NetBIOS name...");
+int kindsOf(const std::string& entry) {
+  const auto found = FailureKinds.find(callNameOf(entry));
+  return found == FailureKinds.end() ? 0 : found->second;
 }
 
-TEST(CheckRunTest, UnexpectedItemsPauseOneSecondEach) {
-  FakePlatform fake;
-  runOn(fake, "/M PC01 /T DOM /X /Y");
-  EXPECT_EQ(fake.console.pauses, (std::vector<unsigned>{1000, 1000}));
-  FakePlatform tooMany;
-  runOn(tooMany, "/M PC01 /T DOM /X /Y /Z /A /B /C");
-  EXPECT_TRUE(tooMany.console.pauses.empty());
-}
-
-TEST(CheckRunTest, EachLineIsHandedOverWholeInOneWrite) {
-  FakePlatform fake;
-  runOn(fake, "/M pc404 /T newdom");
-  EXPECT_EQ(fake.console.writes,
-            (std::vector<std::string>{" - Could not resolve hostname to IP Address.\r\n"}));
-  FakePlatform usage;
-  runOn(usage, "/?");
-  ASSERT_FALSE(usage.console.writes.empty());
-  EXPECT_EQ(usage.console.writes[0], "\r\n");  // an empty line is the line end alone
-}
-
-TEST(CheckRunTest, AddressZeroChecksTheLocalComputer) {
-  FakePlatform fake;
-  fake.sockets.localName = "workstation";
-  fake.net.computerName = u"WORKSTATION";
-  const RunResult result = runOn(fake, "/M 0.0.0.0 /T newdom");
-  EXPECT_EQ(result.output, lines({" + Resolved IP address to: WORKSTATION", Matches, InNewdom}));
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(fake.net.serverPaths.front(), u"\\\\WORKSTATION");
-}
-
-TEST(CheckRunTest, EachRunStartsDisplayed) {
-  FakePlatform quiet;
-  runOn(quiet, "/M pc01 /T newdom /Q");
-  FakePlatform loud;
-  EXPECT_EQ(runOn(loud, "/M pc01 /T newdom").output, lines({Resolved, Matches, InNewdom}));
+TEST(FaultSweepTest, EveryReachableCallFailsEveryWayAloneAndInPairs) {
+  int runs = 0;
+  for (const Configuration& configuration : Configurations) {
+    const auto run = [&](const std::map<std::size_t, int>& faults) {
+      ++runs;
+      FakePlatform fake;
+      fake.localName = configuration.localName;
+      for (auto& [name, value] : fake.values) value = configuration.storedValue + Nul;
+      fake.faults = faults;
+      const int exitCode = runChecks(configuration.tail, fake.platform);
+      std::string where = std::string(configuration.tail) + " with faults at";
+      for (const auto& [position, kind] : faults)
+        where += " " + fake.log.at(position) + "#" + std::to_string(kind);
+      EXPECT_EQ(exitCode, impliedExitCode(fake.log, faults)) << where;
+      expectWellBehaved(fake, where);
+      return fake.log;
+    };
+    const CallLog clean = run({});
+    for (std::size_t first = 0; first < clean.size(); ++first) {
+      for (int kind = 0; kind < kindsOf(clean[first]); ++kind) {
+        const CallLog once = run({{first, kind}});
+        for (std::size_t second = first + 1; second < once.size(); ++second)
+          for (int kind2 = 0; kind2 < kindsOf(once[second]); ++kind2)
+            run({{first, kind}, {second, kind2}});
+      }
+    }
+  }
+  EXPECT_GT(runs, 800);
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// Runs a program with arguments and collects its exit status, both output streams and the
-// time it took. Used to drive the real binary end to end.
+// Runs a program and collects its exit status, both output streams and the time it took.
 #pragma once
 
 #include <chrono>

@@ -1,13 +1,12 @@
-// Scripted in-memory stand-ins for every platform service. Each call's outcome can be scripted,
-// and each call is written to one shared log so tests can assert the order across services.
+// One scripted stand-in for all five platform services. Every call is written to one log, so a
+// test can hold the order across services, and every call that can fail fails the way it is told:
+// by its name (the failure kinds its next calls give, in turn) or by its position in the log.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
-#include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -17,140 +16,67 @@ namespace cairn::fakes {
 
 using CallLog = std::vector<std::string>;
 
-// Failures to inject: call position (its index in the call log) to failure kind. The kinds a
-// call offers are listed by faultKindsOf.
-using FaultPlan = std::map<std::size_t, int>;
+// Network byte order address of four octets.
+std::uint32_t addressOf(int a, int b, int c, int d);
 
-// How many distinct failures the named platform call can give (0 for calls that cannot fail).
-int faultKindsOf(const std::string& call);
+// The distinct failures each platform call can give (kinds 0 to n-1); a call not listed cannot
+// fail.
+extern const std::map<std::string, int> FailureKinds;
 
 // The call's name in a log entry ("RegOpenKeyExA(...)" gives "RegOpenKeyExA").
 std::string callNameOf(const std::string& entry);
 
-// Base of the fakes: the shared log and the injected faults.
-class Recorder {
+class FakePlatform final : public Console,
+                           public Sockets,
+                           public IcmpEcho,
+                           public NetManagement,
+                           public Registry {
  public:
-  Recorder(CallLog& log, const FaultPlan& faults) : log_(log), faults_(faults) {}
+  // A lab-like world: PC01 at 10.1.2.3 (reverse name pc01), in NEWDOM, both values OLDDOM.
+  std::map<std::string, std::uint32_t> addresses{{"PC01", addressOf(10, 1, 2, 3)}};
+  std::map<std::uint32_t, std::string> names{{addressOf(10, 1, 2, 3), "pc01"}};
+  std::string localName = "WORKSTATION";
+  std::optional<std::u16string> computerName = u"PC01";  // nullopt: a null field
+  std::optional<std::u16string> langroup = u"NEWDOM";
+  std::map<std::string, std::string> values{{"DefaultDomainName", {"olddom", 7}},
+                                            {"AltDefaultDomainName", {"olddom", 7}}};
 
- protected:
-  // Logs a call and answers the failure kind injected at its position, if any.
-  std::optional<int> record(std::string entry);
+  std::map<std::string, std::deque<int>> failing;  // by call name; kind -1 lets a call pass
+  std::map<std::size_t, int> faults;               // by position in the log
 
-  CallLog& log_;
-  const FaultPlan& faults_;
-};
+  CallLog log;
+  std::string output;  // every byte written to standard output
+  int writes = 0;
+  Platform platform{*this, *this, *this, *this, *this};
 
-// Thrown by FakeConsole::exitProcess, which must not return.
-struct ProcessExit : std::runtime_error {
-  explicit ProcessExit(int code) : std::runtime_error("exit"), code(code) {}
-  int code;
-};
+  // Every handle, key and record handed out was released exactly once, a key before its root,
+  // nothing else was released, and every sockets start-up was cleaned up.
+  bool leftClean() const;
 
-class FakeConsole final : public Console, Recorder {
- public:
-  using Recorder::Recorder;
-
-  std::string commandLineText;
-  std::string output;               // every byte written to standard output
-  std::vector<std::string> writes;  // each write as handed over
-  std::vector<std::string> titles;
-  std::vector<unsigned> pauses;
-
-  std::string commandLine() override { return commandLineText; }
+  std::string commandLine() override { return {}; }
   void pause(unsigned milliseconds) override;
   void writeOutput(std::string_view bytes) override;
   void setTitle(std::string_view text) override;
-  // Bytes map one to one onto UTF-16 units (Latin-1), so tests can reason about both forms.
+  // Bytes map one to one onto UTF-16 units (Latin-1).
   std::u16string toWide(std::string_view narrow) override;
   std::string toNarrow(const char16_t* wide) override;
-  [[noreturn]] void exitProcess(int code) override { throw ProcessExit(code); }
-};
-
-class FakeSockets final : public Sockets, Recorder {
- public:
-  using Recorder::Recorder;
-
-  SocketsStartup startupAnswer{0, 0x0002};
-  std::map<std::string, std::uint32_t> addresses;  // forward entries
-  std::map<std::uint32_t, std::string> names;      // reverse entries
-  std::string localName = "WORKSTATION";
-  int startups = 0;
-  int cleanups = 0;
+  [[noreturn]] void exitProcess(int code) override;
 
   SocketsStartup startup(std::uint16_t requestedVersion) override;
   std::uint32_t hostByName(const std::string& name) override;
   std::string hostByAddress(std::uint32_t address) override;
   std::string localHostName() override;
   void cleanup() override;
-};
-
-class FakeIcmpEcho final : public IcmpEcho, Recorder {
- public:
-  using Recorder::Recorder;
-
-  bool createFails = false;
-  std::deque<EchoResult> results;  // one per request; an empty queue answers an echo reply
-  std::vector<EchoRequest> requests;
-  std::set<IcmpHandle> openHandles;
-  int handlesOpened = 0;
 
   std::uint32_t inetAddr(const std::string& text) override;
   IcmpHandle createFile() override;
   EchoResult sendEcho(IcmpHandle handle, const EchoRequest& request) override;
   void closeHandle(IcmpHandle handle) override;
 
- private:
-  IcmpHandle nextHandle_ = 100;
-};
-
-class FakeNetManagement final : public NetManagement, Recorder {
- public:
-  using Recorder::Recorder;
-
-  struct Reply {
-    std::uint32_t status = 0;
-    bool leavesRecord = false;  // a failed call that still hands back a record
-  };
-  std::deque<Reply> workstationReplies;  // empty queue: success
-  std::deque<Reply> serverReplies;
-  std::optional<std::u16string> computerName = u"PC01";  // nullopt: a null field
-  std::optional<std::u16string> langroup = u"NEWDOM";
-  std::vector<std::u16string> serverPaths;  // as passed to each query
-
-  std::map<NetRecord, int> freeCounts;  // per record handed out: how often it was released
-  int nullFrees = 0;
-  bool freedUnknownRecord = false;
-
   std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override;
   std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override;
   WorkstationNames workstationNames(NetRecord record) override;
   void freeBuffer(NetRecord record) override;
-
-  // True when every record handed out was released exactly once and nothing else was freed.
-  bool eachRecordReleasedOnce() const;
-
- private:
-  std::uint32_t query(const char* name, std::deque<Reply>& replies,
-                      const std::u16string& serverPath, NetRecord* record);
-
-  std::vector<std::unique_ptr<int>> records_;
-};
-
-class FakeRegistry final : public Registry, Recorder {
- public:
-  using Recorder::Recorder;
-
-  std::uint32_t connectStatus = 0;
-  std::uint32_t openStatus = 0;
-  // Stored values as raw bytes; a missing entry reads as a failure that leaves the buffer alone.
-  std::map<std::string, std::string> values;
-  std::map<std::string, std::uint32_t> setStatuses;  // per value name; absent: success
-  std::map<std::string, std::uint32_t> writtenTypes;
-  std::set<RegKey> openKeys;
-  std::vector<RegKey> closed;
-  std::string openedSubKey;
-  std::uint32_t openedAccess = 0;
-  int calls = 0;
 
   std::uint32_t connect(const std::string& machineName, RegKey* root) override;
   std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
@@ -161,32 +87,22 @@ class FakeRegistry final : public Registry, Recorder {
                          const unsigned char* data, std::uint32_t size) override;
   void closeKey(RegKey key) override;
 
-  static constexpr RegKey RootKey = 0x80000002;
-  static constexpr RegKey WinlogonKey = 0x4000;
+ private:
+  struct Handed {
+    std::string name;
+    int releases = 0;
+  };
+
+  int call(std::string entry);  // logs the call; its failure kind, -1 for none
+  std::uintptr_t hand(const std::string& kind);
+  void use(std::uintptr_t handle) const;  // throws unless the handle is held
+  void release(const char* call, std::uintptr_t handle);
+  std::uint32_t query(const char* call, const std::u16string& serverPath, NetRecord* record);
+
+  std::map<std::uintptr_t, Handed> handed_;
+  std::map<std::string, int> handedKinds_;
+  int strayReleases_ = 0;
+  int openStartups_ = 0;
 };
-
-// One complete scripted platform with a shared call log.
-struct FakePlatform {
-  CallLog log;
-  FaultPlan faults;
-  FakeConsole console{log, faults};
-  FakeSockets sockets{log, faults};
-  FakeIcmpEcho icmp{log, faults};
-  FakeNetManagement net{log, faults};
-  FakeRegistry registry{log, faults};
-  Platform platform{console, sockets, icmp, net, registry};
-
-  // A lab-like default: PC01 at 10.1.2.3, in NEWDOM, both Winlogon values OLDDOM.
-  FakePlatform();
-};
-
-// Network byte order address of four octets.
-std::uint32_t addressOf(int a, int b, int c, int d);
-
-// Joins lines, each followed by CR LF.
-std::string lines(std::initializer_list<std::string> texts);
-
-// The 24 lines of the usage text.
-std::string usageText();
 
 }  // namespace cairn::fakes
