@@ -9,6 +9,10 @@ packages=(
   # end-to-end tests in private namespaces
   iproute2 nftables util-linux iputils-ping
   samba smbclient  # the lab's Samba PCs (lab/) and Samba's client tools that check them
+  # the lab's Active Directory domains (lab/domain.sh): Samba's domain controller (provisioning
+  # data, directory modules, the file server modules its shares use), winbindd for the members,
+  # and MIT Kerberos' kinit and klist for the Kerberos lab cases
+  samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind krb5-user
   # the Samba backend module (cairnmark-samba.so): Samba's DCE/RPC client and pkg-config
   samba-dev pkg-config
   # fuzzing and sanitizers
