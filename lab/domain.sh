@@ -103,7 +103,8 @@ start_dc() { # NAME DOMAIN ADDRESS
   wait_for "$dir/pid/samba.pid" "$name: samba pid file"
   local ccache
   ccache=$(domain_ccache "$domain")
-  for _ in $(seq 150); do
+  local deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
     if printf '%s\n' "$LAB_PASSWORD" |
       KRB5CCNAME=FILE:$ccache kinit "$LAB_DOMAIN_ADMIN@$realm" >/dev/null 2>&1; then
       log "$name issues tickets"
@@ -131,15 +132,17 @@ start_member() { # NAME KIND ADDRESSES
     krbonly:*) hardening=("gensec:ntlmssp = no") ;;
   esac
   # Later lines win: the member role replaces write_conf's standalone one. The hardening comes
-  # after the join, which reads the same file as a client's configuration.
+  # after the join, which reads the same file as a client's configuration (without NTLMSSP it
+  # could not log on to the controller).
   write_conf "$name" "$domain" "$addrs" "$dir" \
     "server role = member server" "security = ads" "realm = $(lab_realm "$domain")" \
     "password server = $dc_fqdn" \
     "idmap config * : backend = tdb" "idmap config * : range = 3000-7999" \
     "idmap config $domain : backend = rid" \
     "idmap config $domain : range = $LAB_IDMAP_BASE-$((LAB_IDMAP_BASE + 99999))" >"$conf"
-  local joined=0
-  for _ in $(seq 20); do
+  # The controller's LDAP server answers some seconds after its KDC, more on a busy machine.
+  local joined=0 deadline=$((SECONDS + 60))
+  while ((SECONDS < deadline)); do
     if net ads join -s "$conf" -U "$LAB_DOMAIN_ADMIN%$LAB_PASSWORD" --no-dns-updates \
       >>"$dir/log/join.log" 2>&1; then
       joined=1

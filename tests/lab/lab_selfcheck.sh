@@ -8,6 +8,9 @@ state=$1
 lab=$(cd "$(dirname "$0")/../../lab" && pwd -P)
 
 failed=0
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export new=FILE:$work/newdom.krb5cc old=FILE:$work/olddom.krb5cc
 check() { # DESCRIPTION COMMAND...: passes when COMMAND succeeds
   local what=$1
   shift
@@ -44,30 +47,26 @@ check() { # DESCRIPTION COMMAND...: passes when COMMAND succeeds
   check "the lab user is no administrator" \
     '! USER=labuser rpcclient -c "wkssvc_wkstagetinfo 102" pc01 && rpcclient -c "wkssvc_wkstagetinfo 102" pc01'
 
-  # The domains: tickets from each KDC; each member takes its domain's ticket under its own
-  # name only; PC14 and PC15 refuse what the cases say they refuse.
-  domain_check() { # DESCRIPTION COMMANDS (run with a NEWDOM ticket in $new, an OLDDOM one in $old)
-    check "$1" 'new=FILE:$(mktemp -u) old=FILE:$(mktemp -u)
-      trap "rm -f ${new#FILE:} ${old#FILE:}" EXIT
-      echo "$PASSWD" | KRB5CCNAME=$new kinit administrator@NEWDOM.LAB.EXAMPLE >/dev/null &&
-      echo "$PASSWD" | KRB5CCNAME=$old kinit administrator@OLDDOM.LAB.EXAMPLE >/dev/null &&
-      krb() { local cc=$1; shift; KRB5CCNAME=$cc rpcclient --use-kerberos=required -N "$@"; } &&
-      '"$2"
-  }
-  domain_check "NEWDC and OLDDC issue tickets; PC12, PC14, PC15 take NEWDOM's, PC13 OLDDOM's" \
-    'for pc in pc12 pc14 pc15; do krb $new -c srvinfo $pc || exit 1; done &&
-     krb $old -c srvinfo pc13 && ! krb $new -c srvinfo pc13'
-  domain_check "PC12 reports NEWDOM from its join, PC13 OLDDOM" \
-    'krb $new -c lsaquery pc12 | grep -qx "Domain Name: NEWDOM" &&
+  # The domains: tickets from each KDC (got once, into the private caches $new and $old); each
+  # member takes its domain's ticket under its own name only; PC14 and PC15 refuse what the
+  # cases say they refuse.
+  check "NEWDC and OLDDC issue tickets to their administrators" \
+    'echo "$PASSWD" | KRB5CCNAME=$new kinit administrator@NEWDOM.LAB.EXAMPLE &&
+     echo "$PASSWD" | KRB5CCNAME=$old kinit administrator@OLDDOM.LAB.EXAMPLE'
+  krb='krb() { local cc=$1; shift; KRB5CCNAME=$cc rpcclient --use-kerberos=required -N "$@"; };'
+  check "PC12, PC14, PC15 take NEWDOM's ticket, PC13 OLDDOM's; PC16 (PC12 by another name) none" \
+    "$krb"' for pc in pc12 pc14 pc15; do krb $new -c srvinfo $pc || exit 1; done &&
+     krb $old -c srvinfo pc13 && ! krb $new -c srvinfo pc13 && ! krb $new -c srvinfo pc16'
+  check "PC12 reports NEWDOM from its join, PC13 OLDDOM" \
+    "$krb"' krb $new -c lsaquery pc12 | grep -qx "Domain Name: NEWDOM" &&
      krb $old -c lsaquery pc13 | grep -qx "Domain Name: OLDDOM"'
-  domain_check "PC16, another name of PC12, gets no ticket" '! krb $new -c srvinfo pc16'
   check "PC15 refuses an NTLM logon of the domain administrator, PC12 takes it" \
     'ntlm() { rpcclient --use-kerberos=disabled -U "NEWDOM\administrator%$PASSWD" -c srvinfo "$1"; }
      ntlm pc12 && ! ntlm pc15'
-  domain_check "PC14 refuses a session without encryption (SMB 2.1), PC12 takes it" \
+  check "PC14 refuses a session without encryption (SMB 2.1), PC12 takes it" \
     'smb21() { KRB5CCNAME=$new smbclient --use-kerberos=required -N -m SMB2_10 -c exit "//$1/IPC\$"; }
      smb21 pc12 && ! smb21 pc14'
-  domain_check "PC12 serves the logon-domain policy over winreg" \
+  check "PC12 serves the logon-domain policy over winreg" \
     'KRB5CCNAME=$new net rpc registry getvalue --use-kerberos=required -S pc12 \
        "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System" DefaultLogonDomain |
      grep -q "Value *= \"OLDDOM\""'
