@@ -71,8 +71,9 @@ LAB_HOSTS=(
 
 # Registry values each smbd PC starts with, as "KEY|VALUE NAME|DATA"; KEY is real or lab (the
 # Winlogon keys) or policy. A key with no values listed is not created. Absent values and keys
-# are the point of PC07 and PC08: PC07 has no lab key at all. PC12 also carries the logon-domain
-# policy, set to the domain it is leaving.
+# are the point of PC07 and PC08: PC07 has no lab key at all. PC09 (values already right) and the
+# member PC12 also carry the logon-domain policy, set to the domain they are leaving: there the
+# policy, not the values, decides what the logon screen offers.
 lab_seed() {
   case "$1" in
     PC12)
@@ -88,7 +89,8 @@ lab_seed() {
     PC08) printf '%s\n' "real|DefaultDomainName|NEWDOM" "lab|DefaultDomainName|NEWDOM" ;;
     PC09)
       printf '%s\n' "real|DefaultDomainName|NewDom" "real|AltDefaultDomainName|newDOM" \
-        "lab|DefaultDomainName|NewDom" "lab|AltDefaultDomainName|newDOM"
+        "lab|DefaultDomainName|NewDom" "lab|AltDefaultDomainName|newDOM" \
+        "policy|DefaultLogonDomain|OLDDOM"
       ;;
     *) ;;
   esac

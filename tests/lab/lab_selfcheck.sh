@@ -66,6 +66,10 @@ check() { # DESCRIPTION COMMAND...: passes when COMMAND succeeds
   check "PC14 refuses a session without encryption (SMB 2.1), PC12 takes it" \
     'smb21() { KRB5CCNAME=$new smbclient --use-kerberos=required -N -m SMB2_10 -c exit "//$1/IPC\$"; }
      smb21 pc12 && ! smb21 pc14'
+  check "PC09 serves the logon-domain policy over winreg to the lab administrator" \
+    'net rpc registry getvalue -S pc09 -U "$USER%$PASSWD" \
+       "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System" DefaultLogonDomain |
+     grep -q "Value *= \"OLDDOM\""'
   check "PC12 serves the logon-domain policy over winreg" \
     'KRB5CCNAME=$new net rpc registry getvalue --use-kerberos=required -S pc12 \
        "HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System" DefaultLogonDomain |
@@ -75,7 +79,7 @@ check() { # DESCRIPTION COMMAND...: passes when COMMAND succeeds
 for expect in "PC01 real DefaultDomainName OLDDOM" "PC07 real DefaultDomainName -" \
   "PC07 lab DefaultDomainName -" "PC08 real AltDefaultDomainName -" \
   "PC08 real DefaultDomainName NEWDOM" "PC09 real DefaultDomainName NewDom" \
-  "PC12 policy DefaultLogonDomain OLDDOM"; do
+  "PC09 policy DefaultLogonDomain OLDDOM" "PC12 policy DefaultLogonDomain OLDDOM"; do
   read -r pc key name want <<<"$expect"
   got=$(bash "$lab/getvalue.sh" "$state" "$pc" "$key" "$name") || got=-
   if [[ $got == "$want" ]]; then echo "ok   $expect"; else echo "FAIL $expect (holds '$got')"; failed=1; fi
