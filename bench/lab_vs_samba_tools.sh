@@ -40,7 +40,7 @@ else
   state=$(mktemp -d /tmp/cairnmark-bench.XXXXXX)
   trap 'bash lab/stop.sh "$state" >/dev/null || true; rm -rf "$state"' EXIT
   trap 'exit 130' INT TERM
-  bash lab/start.sh "$state"
+  bash lab/start.sh "$state" --without-domains
 fi
 
 # Both must leave PC01's (lab-key) values at NEWDOM, or the comparison is void.

@@ -26,7 +26,7 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 mkdir "$scratch/lab"
-bash lab/start.sh "$scratch/lab"
+bash lab/start.sh "$scratch/lab" --without-domains
 
 echo "== 1. Full check against Samba's command-line tools ($runs runs each)"
 CAIRNMARK_LAB_STATE=$scratch/lab CAIRNMARK_BENCH_JSON=$scratch/full.json \

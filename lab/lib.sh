@@ -25,6 +25,18 @@ LAB_ROOT=/run/samba/lab
 # the writable stand-in that the lab-key build of cairnmark rewrites.
 REAL_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows NT\CurrentVersion\Winlogon'
 LAB_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Lab\Winlogon'
+# Where the "Assign a default domain for logon" group policy stores its value (DefaultLogonDomain).
+POLICY_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Policies\System'
+
+# The lab's Active Directory domains. Domain DOMAIN has the realm DOMAIN.LAB.EXAMPLE (DNS domain
+# domain.lab.example), one domain controller (a host of kind dc:DOMAIN) and the domain
+# administrator "administrator" with the lab password.
+LAB_DNS_SUFFIX=lab.example
+LAB_DOMAIN_ADMIN=administrator
+# Every member maps its domain's accounts to unix ids by RID from this base, so that the domain
+# administrator (RID 500) is the same lab-only unix account on every member.
+LAB_IDMAP_BASE=100000
+LAB_DOMAIN_ADMIN_UNIX=domadmin
 
 # Lab hosts: name, address, what answers there. The name is the only way tests address a host.
 #   smbd:WORKGROUP       an smbd whose NetBIOS name is the host name
@@ -33,6 +45,10 @@ LAB_KEY='HKEY_LOCAL_MACHINE\SOFTWARE\Lab\Winlogon'
 #   refused              resolves, nothing listens
 #   drop                 every packet to it is dropped
 #   noecho               ICMP echo requests to it are dropped, nothing listens
+#   dc:DOMAIN            the domain controller of DOMAIN (Samba AD: KDC, LDAP, DNS, SMB)
+#   member:DOMAIN        an smbd joined to DOMAIN (security = ads, with its own winbindd)
+#   sealed:DOMAIN        a member that requires SMB signing and encryption
+#   krbonly:DOMAIN       a member that refuses NTLM: only Kerberos logons
 LAB_HOSTS=(
   "PC01 127.0.10.1 smbd:NEWDOM"
   "PC02 127.0.10.2 smbd:OLDDOM"
@@ -44,14 +60,28 @@ LAB_HOSTS=(
   "PC08 127.0.10.8 smbd:NEWDOM"
   "PC09 127.0.10.9 smbd:NEWDOM"
   "PC10 127.0.10.10 noecho"
+  "PC12 127.0.10.12 member:NEWDOM"
+  "PC13 127.0.10.13 member:OLDDOM"
+  "PC14 127.0.10.14 sealed:NEWDOM"
+  "PC15 127.0.10.15 krbonly:NEWDOM"
+  "PC16 127.0.10.16 alias:PC12"
+  "NEWDC 127.0.10.21 dc:NEWDOM"
+  "OLDDC 127.0.10.22 dc:OLDDOM"
 )
 
-# Winlogon values each smbd PC starts with, as "KEY|VALUE NAME|DATA"; KEY is real or lab. A
-# A key with no values listed is not created. Absent values and keys are the point of PC07 and
-# PC08: PC07 has no lab key at all.
+# Registry values each smbd PC starts with, as "KEY|VALUE NAME|DATA"; KEY is real or lab (the
+# Winlogon keys) or policy. A key with no values listed is not created. Absent values and keys
+# are the point of PC07 and PC08: PC07 has no lab key at all. PC09 (values already right) and the
+# member PC12 also carry the logon-domain policy, set to the domain they are leaving: there the
+# policy, not the values, decides what the logon screen offers.
 lab_seed() {
   case "$1" in
-    PC01 | PC02)
+    PC12)
+      printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
+        "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM" \
+        "policy|DefaultLogonDomain|OLDDOM"
+      ;;
+    PC01 | PC02 | PC13 | PC14 | PC15)
       printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM"
       ;;
@@ -59,7 +89,8 @@ lab_seed() {
     PC08) printf '%s\n' "real|DefaultDomainName|NEWDOM" "lab|DefaultDomainName|NEWDOM" ;;
     PC09)
       printf '%s\n' "real|DefaultDomainName|NewDom" "real|AltDefaultDomainName|newDOM" \
-        "lab|DefaultDomainName|NewDom" "lab|AltDefaultDomainName|newDOM"
+        "lab|DefaultDomainName|NewDom" "lab|AltDefaultDomainName|newDOM" \
+        "policy|DefaultLogonDomain|OLDDOM"
       ;;
     *) ;;
   esac
@@ -93,13 +124,30 @@ lab_enter() {
   nsenter -t "$pid" -n -m -- "$@"
 }
 
-# lab_winlogon_key real|lab: the registry path of the real Winlogon key or of its writable stand-in.
+# lab_winlogon_key real|lab|policy: the registry path of the real Winlogon key, of its writable
+# stand-in, or of the logon-domain policy's key.
 lab_winlogon_key() {
   case $1 in
     real) echo "$REAL_KEY" ;;
     lab) echo "$LAB_KEY" ;;
-    *) lab_die "key must be real or lab, not $1" ;;
+    policy) echo "$POLICY_KEY" ;;
+    *) lab_die "key must be real, lab or policy, not $1" ;;
   esac
+}
+
+# lab_realm DOMAIN: the Kerberos realm of a lab domain.
+lab_realm() {
+  echo "${1^^}.${LAB_DNS_SUFFIX^^}"
+}
+
+# lab_dc DOMAIN: "NAME ADDRESS" of the domain's controller.
+lab_dc() {
+  local host name addr kind
+  for host in "${LAB_HOSTS[@]}"; do
+    read -r name addr kind <<<"$host"
+    [[ $kind == "dc:${1^^}" ]] && echo "$name $addr" && return 0
+  done
+  lab_die "no domain controller for ${1^^}"
 }
 
 # lab_pc_conf STATE_DIR PC: the smb.conf of a running lab PC, for "net -s".

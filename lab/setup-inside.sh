@@ -5,8 +5,25 @@ set -euo pipefail
 lab_dir=$(cd "$(dirname "$0")" && pwd -P)
 # shellcheck source=lab/lib.sh
 source "$lab_dir/lib.sh"
+# shellcheck source=lab/domain.sh
+source "$lab_dir/domain.sh"
 
 log() { echo "[$(date +%T.%N | cut -c1-12)] $*"; }
+
+# Without the domains (lab/start.sh --without-domains) the lab has only its standalone PCs.
+if [[ ${LAB_WITHOUT_DOMAINS:-} == 1 ]]; then
+  declare -A in_domain=()
+  for host in "${LAB_HOSTS[@]}"; do
+    read -r name addr kind <<<"$host"
+    [[ $kind == @(dc|member|sealed|krbonly):* ]] && in_domain[$name]=1
+  done
+  standalone=()
+  for host in "${LAB_HOSTS[@]}"; do
+    read -r name addr kind <<<"$host"
+    [[ -n ${in_domain[$name]:-} || -n ${in_domain[${kind#alias:}]:-} ]] || standalone+=("$host")
+  done
+  LAB_HOSTS=("${standalone[@]}")
+fi
 
 # --- The private view: tmpfs where Samba's helpers write regardless of smb.conf, and an
 # overlay over the whole /etc (the host may replace single files, which would drop a bind mount).
@@ -21,8 +38,14 @@ mount -t overlay lab-etc -o "lowerdir=/etc,upperdir=$LAB_ROOT/etc/upper,workdir=
 {
   echo "127.0.0.1 localhost"
   for host in "${LAB_HOSTS[@]}"; do
-    read -r name addr _ <<<"$host"
-    echo "$addr ${name,,}"
+    read -r name addr kind <<<"$host"
+    # A domain controller is also known by its DNS name, as Kerberos and LDAP ask for it.
+    if [[ $kind == dc:* ]]; then
+      d=${kind#dc:}
+      echo "$addr ${name,,}.${d,,}.$LAB_DNS_SUFFIX ${name,,}"
+    else
+      echo "$addr ${name,,}"
+    fi
   done
 } >/etc/hosts
 cat >/etc/nsswitch.conf <<'EOF'
@@ -49,6 +72,7 @@ cat >/etc/samba/smb.conf <<'EOF'
    log file = /var/log/samba/log.%m
    client min protocol = SMB2
 EOF
+write_domain_etc
 
 # --- Network: the lab addresses on loopback, and the misbehaving hosts' packet filter.
 ip link set lo up
@@ -115,7 +139,7 @@ write_seed() { # NAME
   echo "Windows Registry Editor Version 5.00"
   while IFS='|' read -r which value data; do
     [[ -n $which ]] || continue
-    if [[ $which == real ]]; then key=$REAL_KEY; else key=$LAB_KEY; fi
+    key=$(lab_winlogon_key "$which")
     [[ $key == "$last" ]] || printf '\n[%s]\n' "$key"
     last=$key
     printf '"%s"="%s"\n' "$value" "$data"
@@ -183,11 +207,18 @@ wait_for() { # PATH WHAT: up to 10 s
 }
 
 # A real RPC answer (srvsvc NetrServerGetInfo), not an open port: smbd starts samba-dcerpcd on
-# the first pipe it is asked for, a few hundred milliseconds after its socket is up.
-wait_rpc() { # NAME ADDRESS
-  for _ in $(seq 20); do
-    if timeout 2 rpcclient -s /etc/samba/smb.conf -U "$LAB_USER%$LAB_PASSWORD" -c srvinfo "$2" \
-      >/dev/null 2>&1; then
+# the first pipe it is asked for, a few hundred milliseconds after its socket is up. A domain
+# member is asked by name with its domain administrator's ticket (the only logon every member
+# takes), and needs longer: its winbindd has to reach the controller first.
+wait_rpc() { # NAME ADDRESS [DOMAIN]
+  local credentials=(-U "$LAB_USER%$LAB_PASSWORD") target=$2 tries=20 ccache=''
+  if (($# == 3)); then
+    credentials=(--use-kerberos=required -N)
+    target=${1,,} tries=100 ccache=$(domain_ccache "$3")
+  fi
+  for _ in $(seq "$tries"); do
+    if KRB5CCNAME=FILE:${ccache:-/nonexistent} timeout 2 rpcclient -s /etc/samba/smb.conf \
+      "${credentials[@]}" -c srvinfo "$target" >/dev/null 2>&1; then
       log "$1 answers"
       return 0
     fi
@@ -197,36 +228,65 @@ wait_rpc() { # NAME ADDRESS
   return 1
 }
 
+# Waits for the background jobs PIDS...; fails if any of them failed.
+wait_all() {
+  local pid failed=0
+  for pid in "$@"; do wait "$pid" || failed=1; done
+  return "$failed"
+}
+
 log "namespace ready"
-declare -A addrs_of=()
+declare -A addrs_of=() kind_of=()
 for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
+  kind_of[$name]=$kind
   case $kind in
-    smbd:* | nowinreg:*) addrs_of[$name]+="${addrs_of[$name]:+ }$addr" ;;
+    smbd:* | nowinreg:* | member:* | sealed:* | krbonly:*)
+      addrs_of[$name]+="${addrs_of[$name]:+ }$addr"
+      ;;
     alias:*) addrs_of[${kind#*:}]+=" $addr" ;;
   esac
 done
+# The controllers' provisioning takes the longest, so it starts first; the standalone PCs start
+# beside it, the members once their controller answers.
 pids=()
 for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
   case $kind in
-    smbd:* | nowinreg:*)
-      start_pc "$name" "$kind" "${addrs_of[$name]}" &
-      pids+=($!)
-      ;;
+    dc:*) start_dc "$name" "${kind#dc:}" "$addr" & ;;
+    smbd:* | nowinreg:*) start_pc "$name" "$kind" "${addrs_of[$name]}" & ;;
+    *) continue ;;
   esac
+  pids+=($!)
 done
-for pid in "${pids[@]}"; do wait "$pid"; done
-log "daemons started"
+wait_all "${pids[@]}"
+log "daemons and domain controllers started"
 pids=()
 for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
   case $kind in
-    smbd:* | nowinreg:* | alias:*)
+    member:* | sealed:* | krbonly:*) start_member "$name" "$kind" "${addrs_of[$name]}" & ;;
+    *) continue ;;
+  esac
+  pids+=($!)
+done
+wait_all "${pids[@]}"
+log "members joined"
+pids=()
+for host in "${LAB_HOSTS[@]}"; do
+  read -r name addr kind <<<"$host"
+  case $kind in
+    smbd:* | nowinreg:*) wait_rpc "$name" "$addr" & ;;
+    alias:*)
+      # An alias of a member cannot be asked with a ticket (the domain does not know that
+      # name); its smbd is the member's, which is asked under its own name.
+      [[ ${kind_of[${kind#alias:}]} == smbd:* ]] || continue
       wait_rpc "$name" "$addr" &
-      pids+=($!)
       ;;
+    member:* | sealed:* | krbonly:*) wait_rpc "$name" "$addr" "${kind#*:}" & ;;
+    *) continue ;;
   esac
+  pids+=($!)
 done
-for pid in "${pids[@]}"; do wait "$pid"; done
+wait_all "${pids[@]}"
 log "every PC answers"

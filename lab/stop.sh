@@ -22,9 +22,10 @@ lab_processes() {
 }
 
 # TERM the daemons named in their pid files first: smbd, then samba-dcerpcd (which is not smbd's
-# child and outlives it).
-for dir in "/proc/$holder/root$LAB_ROOT"/pcs/*/pid; do
-  for daemon in smbd samba-dcerpcd; do
+# child and outlives it), a member's winbindd, and a domain controller's samba (whose own smbd
+# and winbindd are its children).
+for dir in "/proc/$holder/root$LAB_ROOT"/{pcs,dcs}/*/pid; do
+  for daemon in smbd samba-dcerpcd winbindd samba; do
     [[ -s $dir/$daemon.pid ]] || continue
     pid=$(<"$dir/$daemon.pid")
     if [[ -n $netns && $(readlink "/proc/$pid/ns/net" 2>/dev/null) == "$netns" ]]; then

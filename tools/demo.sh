@@ -26,7 +26,7 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 echo "== Starting the lab"
-bash lab/start.sh "$state"
+bash lab/start.sh "$state" --without-domains
 
 # Winlogon values of PC01 as the PC itself stores them, read locally with "net registry".
 show_values() {

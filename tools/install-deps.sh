@@ -20,6 +20,10 @@ case $need in
   test)
     packages=("${demo[@]}"
       googletest libgtest-dev
+      # the lab's Active Directory domains (lab/domain.sh): Samba's domain controller (provisioning
+      # data, directory modules, the file server modules its shares use), winbindd for the
+      # members, and MIT Kerberos' kinit and klist for the Kerberos lab cases
+      samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind krb5-user
       # sanitizers and fuzzing
       clang libclang-rt-14-dev
       # the Windows build, tested under Wine (tools/test-windows.sh)

@@ -8,22 +8,28 @@
 # A case is a block that starts with "=== NAME" and holds these lines:
 #   binary: real | labkey     real: rewrites the Winlogon key; labkey: the writable stand-in
 #   reseed: PC                before the run, give PC's Winlogon values their start data
-#   set: PC real|lab NAME DATA   then store DATA in a value
+#   set: PC real|lab|policy NAME DATA   then store DATA in a value
 #   In DATA and TEXT, {C*N} stands for N copies of the character C.
 #   run: ARGS...              the command line (split at blanks)
 #   env: NAME=VALUE           run with this environment variable (e.g. other credentials)
+#   kinit: PRINCIPAL [SECONDS]   run with a Kerberos ticket only: PRINCIPAL's ticket (lab
+#                             password) in a private cache named by KRB5CCNAME, without USER and
+#                             PASSWD; with SECONDS the ticket lives that long, and the run
+#                             starts once it has expired
 #   exit: CODE
 #   max-seconds: N            the run must end within N seconds
 #   >TEXT                     one expected line of standard output, TEXT exactly (no line: none)
-#   value: PC real|lab NAME DATA   afterwards the value holds DATA ("-": does not exist)
+#   value: PC real|lab|policy NAME DATA   afterwards the value holds DATA ("-": does not exist)
 set -euo pipefail
 (($# == 5)) || { echo "usage: $0 STATE_DIR CASES_FILE CASE CAIRNMARK CAIRNMARK_LABKEY" >&2; exit 2; }
 state=$1 cases=$2 name=$3
 lab=$(cd "$(dirname "$0")/../../lab" && pwd -P)
+# shellcheck source=lab/lib.sh
+source "$lab/lib.sh"
 declare -A binaries=([real]=$4 [labkey]=$5)
 
 binary='' exit_code='' max_seconds=60 found=0
-args=() environment=() reseed=() settings=() expected_lines=() values=()
+args=() environment=() kinit=() reseed=() settings=() expected_lines=() values=()
 in_case=0
 while IFS= read -r line || [[ -n $line ]]; do
   if [[ $line == "=== "* ]]; then
@@ -38,6 +44,7 @@ while IFS= read -r line || [[ -n $line ]]; do
     'set: '*) settings+=("${line#set: }") ;;
     'run: '*) read -r -a args <<<"${line#run: }" ;;
     'env: '*) environment+=("${line#env: }") ;;
+    'kinit: '*) read -r -a kinit <<<"${line#kinit: }" ;;
     'exit: '*) exit_code=${line#exit: } ;;
     'max-seconds: '*) max_seconds=${line#max-seconds: } ;;
     '>'*) expected_lines+=("${line#>}") ;;
@@ -66,6 +73,21 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+if ((${#kinit[@]})); then
+  ccache=FILE:$work/krb5cc
+  lifetime=()
+  ((${#kinit[@]} < 2)) || lifetime=(-l "${kinit[1]}s")
+  printf '%s\n' "$LAB_PASSWORD" | bash "$lab/run.sh" "$state" env KRB5CCNAME="$ccache" \
+    kinit "${lifetime[@]}" "${kinit[0]}" >/dev/null
+  if ((${#kinit[@]} >= 2)); then
+    for _ in $(seq 100); do
+      bash "$lab/run.sh" "$state" env KRB5CCNAME="$ccache" klist -s || break
+      sleep 0.1
+    done
+  fi
+  environment=(-u USER -u PASSWD KRB5CCNAME="$ccache" "${environment[@]}")
+fi
 expected=$work/expected
 : >"$expected"
 for text in "${expected_lines[@]}"; do printf '%s\r\n' "$(expand "$text")" >>"$expected"; done
