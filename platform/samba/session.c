@@ -83,6 +83,10 @@ static uint32_t statusFromNt(NTSTATUS status, enum Step step) {
   };
   for (size_t i = 0; i < sizeof causes / sizeof causes[0]; ++i)
     if (NT_STATUS_EQUAL(status, causes[i].nt)) return causes[i].status;
+  /* During the session set-up this is SPNEGO finding no mechanism that both sides accept for
+   * the credentials at hand: a PC that refuses NTLM, asked with a password and no ticket. */
+  if (step == Connecting && NT_STATUS_EQUAL(status, NT_STATUS_INVALID_PARAMETER))
+    return StatusLogonFailure;
   if (step == Connecting) return StatusBadNetPath;
   return NT_STATUS_EQUAL(status, NT_STATUS_IO_TIMEOUT) ? StatusTimeout : StatusRpcCallFailed;
 }

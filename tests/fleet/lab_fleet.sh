@@ -6,6 +6,8 @@
 #   ends         a check stopped at its deadline, and one that crashes
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
+#   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
+#                no ticket, and a password against the PC that refuses NTLM
 set -euo pipefail
 group=$1 state=$2 fleet=$3
 here=$(cd "$(dirname "$0")" && pwd -P)
@@ -50,6 +52,9 @@ case $group in
     [[ $(bash "$lab/getvalue.sh" "$state" pc01 lab AltDefaultDomainName) == NEWDOM ]] ||
       fail "pc01 was not rewritten"
     grep -q '^  16      2  registry or Winlogon key could not be opened' "$work/out" || fail "summary: $(cat "$work/out")"
+    [[ $(field "$work/r.csv" pc09 13) == OLDDOM ]] || fail "pc09's logon-domain policy: '$(field "$work/r.csv" pc09 13)'"
+    grep -A1 '^1 PCs: policy overrides the Winlogon values' "$work/out" | grep -q '^  pc09$' ||
+      fail "the summary does not list pc09's policy"
     ;;
   credentials)
     mkdir "$work/bin" && cp "$fleet" "$work/bin/"  # without the Samba module beside it
@@ -107,6 +112,21 @@ case $group in
     "${browser[@]}" --screenshot="$work/p.png" --window-size=1200,800 "file://$work/p.html" 2>/dev/null
     [[ -s $work/p.png ]] || fail "no screenshot"
     [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
+    ;;
+  kerberos)
+    ticket=(-u USER -u PASSWD KRB5CCNAME="FILE:$work/krb5cc")
+    echo Lab-Pass-1 | run env "${ticket[@]}" kinit administrator@NEWDOM.LAB.EXAMPLE >/dev/null
+    for pc in pc12 pc14 pc15; do bash "$lab/reseed.sh" "$state" "$pc"; done
+    run env "${ticket[@]}" "$fleet" --domain newdom --set-default --csv "$work/k.csv" \
+      --pc pc12 --pc pc14 --pc pc15 --pc pc16 >"$work/out" || true
+    for pc in pc12 pc14 pc15; do expect_record "$work/k.csv" "$pc" 0 ok - -; done
+    expect_record "$work/k.csv" pc16 2 logon-failure NetWkstaGetInfo 1326
+    [[ $(field "$work/k.csv" pc12 13) == OLDDOM ]] || fail "pc12's policy: '$(field "$work/k.csv" pc12 13)'"
+    run env -u USER -u PASSWD KRB5CCNAME="FILE:$work/none" "$fleet" --domain newdom --pc pc12 \
+      --csv "$work/n.csv" >/dev/null || true
+    expect_record "$work/n.csv" pc12 2 logon-failure NetWkstaGetInfo 1326
+    run env 'USER=NEWDOM\administrator' "$fleet" --domain newdom --pc pc15 --csv "$work/p.csv" >/dev/null || true
+    expect_record "$work/p.csv" pc15 2 logon-failure NetWkstaGetInfo 1326
     ;;
   *) echo "unknown group $group" >&2; exit 2 ;;
 esac
