@@ -20,7 +20,7 @@ ctest --test-dir build --output-on-failure -j"$jobs" --timeout 300
 # leak checker crashes reading the dynamic TLS of the resolver's NSS modules on glibc 2.36.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCAIRNMARK_SANITIZE=ON -DBUILD_TESTING=ON >/dev/null
 cmake --build build-asan -j"$jobs"
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 LSAN_OPTIONS=use_tls=0:print_suppressions=0 \
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 LSAN_OPTIONS=use_tls=0:print_suppressions=0:suppressions=$PWD/tools/lsan.supp \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" --timeout 300
 
