@@ -7,19 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "core/run_options.h"
 #include "core/report.h"
+#include "core/resolved_target.h"
+#include "core/run_options.h"
 #include "platform/sockets.h"
 
 namespace cairn {
 
 inline constexpr std::size_t NetbiosNameLimit = 15;
-
-struct ResolvedTarget {
-  std::string hostName;  // the name every remote step addresses
-  std::uint32_t address = 0;
-  std::string addressText;
-};
 
 enum class HostKind { Name, Address };
 enum class ResolveOutcome { Resolved, InvalidValue, LookupFailed };

@@ -6,9 +6,9 @@
 
 #include "core/check_record.h"
 #include "core/report.h"
+#include "core/resolved_target.h"
 #include "core/run_options.h"
 #include "platform/platform.h"
-#include "reach/target.h"
 
 namespace cairn {
 
