@@ -16,11 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       cairn::rpc::decodeNetrWkstaGetInfo(reply, length, info);
       break;
     }
-    case 1: {
-      cairn::rpc::ServerInfo102 info;
-      cairn::rpc::decodeNetrServerGetInfo(reply, length, info);
+    case 1:
+      cairn::rpc::decodeNetrServerGetInfo(reply, length);
       break;
-    }
     case 2: {
       cairn::rpc::PolicyHandle handle;
       cairn::rpc::decodeHandleReply(reply, length, handle);
