@@ -27,6 +27,9 @@ Existing inspect(const std::string& path) {
   if (!in) return existing;
   existing.present = true;
   std::getline(in, existing.firstLine);
+  // A file saved by a Windows tool ends its lines with CR LF.
+  if (!existing.firstLine.empty() && existing.firstLine.back() == '\r')
+    existing.firstLine.pop_back();
   in.clear();
   in.seekg(0, std::ios::end);
   const auto size = static_cast<long long>(in.tellg());

@@ -119,7 +119,8 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   const std::string csv = (dir / "r.csv").string();
   PcRecord earlier;
   earlier.pc = "pc01";
-  { std::ofstream(csv) << csvHeader() << '\n' << csvRow(earlier) << "\npc02,cut short"; }
+  std::ofstream(csv, std::ios::binary) << csvHeader() << '\n'
+                                       << csvRow(earlier) << "\npc02,cut short";
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;
@@ -129,18 +130,19 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   options.resume = true;
   std::istringstream text("pc01\npc02\n");
   PcList resumed(text);
-  RecordFiles files;
-  ASSERT_EQ(files.open(options, resumed), "");
-  EXPECT_EQ(files.alreadyRecorded(), 1u);
-  const auto next = resumed.next();
-  ASSERT_TRUE(next);
-  EXPECT_EQ(next->listed, "pc02");
   PcRecord now;
   now.pc = "pc02";
-  files.write(now);
-  std::ifstream in(csv);
+  {
+    RecordFiles files;  // closed before the file is read back, and removed (Windows)
+    ASSERT_EQ(files.open(options, resumed), "");
+    EXPECT_EQ(files.alreadyRecorded(), 1u);
+    const auto next = resumed.next();
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->listed, "pc02");
+    files.write(now);
+  }
   std::stringstream all;
-  all << in.rdbuf();
+  all << std::ifstream(csv, std::ios::binary).rdbuf();
   EXPECT_EQ(all.str(),
             csvHeader() + "\n" + csvRow(earlier) + "\npc02,cut short\n" + csvRow(now) + "\n");
   std::filesystem::remove_all(dir);
