@@ -7,10 +7,9 @@
 namespace cairn {
 namespace {
 
-// Cuts before the first dot when the dot is not the first character.
+// Cuts before the first dot. Values reach here trimmed of leading dots by the command line.
 std::string_view leftmostLabel(std::string_view value) {
-  const auto dot = value.find('.');
-  return dot != std::string_view::npos && dot >= 1 ? value.substr(0, dot) : value;
+  return value.substr(0, value.find('.'));
 }
 
 ResolveOutcome resolveName(const std::string& hostValue, ResolvedTarget& target,

@@ -1,0 +1,56 @@
+// The POSIX worker processes through their public interface: every way a child can end, and the
+// interrupt that the parent hears while its children carry on.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <map>
+#include <stdexcept>
+
+#include "platform/workers.h"
+
+namespace cairn {
+namespace {
+
+std::string work(const std::string& input) {
+  if (input == "abort") std::abort();
+  if (input == "throw") throw std::runtime_error("no result");
+  if (input == "hang") ::sleep(30);
+  if (input == "slow") ::usleep(300000);
+  return "done " + input;
+}
+
+TEST(WorkersPosixTest, EveryEndIsReported) {
+  const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(500));
+  EXPECT_TRUE(workers->wait().empty());
+  const std::vector<std::pair<std::string, WorkerEnd>> cases = {
+      {"pc01", WorkerEnd::Finished},
+      {"abort", WorkerEnd::Crashed},
+      {"throw", WorkerEnd::Crashed},
+      {"hang", WorkerEnd::StoppedAtDeadline}};
+  for (std::size_t i = 0; i < cases.size(); ++i) ASSERT_TRUE(workers->start(i, cases[i].first));
+  EXPECT_EQ(workers->running(), cases.size());
+  std::map<std::uint64_t, WorkerResult> ended;
+  while (workers->running() > 0)
+    for (WorkerResult& result : workers->wait()) ended[result.id] = result;
+  ASSERT_EQ(ended.size(), cases.size());
+  for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(ended[i].end, cases[i].second) << i;
+  EXPECT_EQ(ended[0].output, "done pc01");
+}
+
+TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
+  const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(5000));
+  ASSERT_TRUE(workers->start(7, "slow"));
+  EXPECT_FALSE(workers->interrupted());
+  ::kill(::getpid(), SIGINT);
+  EXPECT_TRUE(workers->wait().empty());  // back at once, to start nothing new
+  EXPECT_TRUE(workers->interrupted());
+  const std::vector<WorkerResult> ended = workers->wait();
+  ASSERT_EQ(ended.size(), 1u);
+  EXPECT_EQ(ended[0].end, WorkerEnd::Finished);
+  EXPECT_EQ(ended[0].output, "done slow");
+}
+
+}  // namespace
+}  // namespace cairn
