@@ -522,5 +522,32 @@ TEST(FaultSweepTest, EveryReachableCallFailsEveryWayAloneAndInPairs) {
   EXPECT_GT(runs, 800);
 }
 
+// The logon-domain policy, read for the fleet's record only: never by the single check, and
+// never changing what a run ends with.
+TEST(LogonPolicyTest, ReadOnlyWhenAskedAndOnlyIntoTheRecord) {
+  struct Case {
+    const char* name;
+    bool asked;
+    std::optional<std::string> stored;
+    std::deque<int> openKeyFailures;  // the Winlogon key first, then the policy's
+    std::optional<std::string> recorded;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"not asked", false, std::string("olddom", 7), {}, std::nullopt},
+           {"set", true, std::string("olddom", 7), {}, "OLDDOM"},
+           {"not set", true, std::nullopt, {}, std::nullopt},
+           {"key refused", true, std::string("olddom", 7), {-1, 0}, std::nullopt}}) {
+    FakePlatform fake;
+    if (c.stored) fake.values["DefaultLogonDomain"] = *c.stored;
+    fake.failing["RegOpenKeyExA"] = c.openKeyFailures;
+    RunOptions options{"PC01", "NEWDOM", true};
+    options.readLogonPolicy = c.asked;
+    CheckRecord record;
+    EXPECT_EQ(runCheck(options, fake.platform, record), 0) << c.name;
+    EXPECT_EQ(record.policyDefaultDomain, c.recorded) << c.name;
+    EXPECT_TRUE(fake.leftClean()) << c.name;
+  }
+}
+
 }  // namespace
 }  // namespace cairn::fakes
