@@ -12,7 +12,7 @@ build=${CAIRNMARK_BUILD_DIR:-build}
 bash tools/install-deps.sh demo
 echo "== Building ($build)"
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$build" -j"$(nproc)" --target cairnmark cairnmark-labkey >/dev/null
+cmake --build "$build" -j"$(nproc)" --target cairnmark cairnmark-labkey cairnmark-fleet-labkey >/dev/null
 [[ -f $build/cairnmark-samba.so ]] ||
   echo "note: $build/cairnmark-samba.so was not built (samba-dev missing?): remote checks will fail"
 
@@ -67,4 +67,11 @@ echo "== Failing cases"
 run "$build/cairnmark" /M pc02 /T newdom /P /S /V
 run "$build/cairnmark" /M pc01 /T newdom /P /S /V
 echo "   (the shipped build rewrites the real key, which Samba refuses: exit code 64)"
+echo
+echo "== Many PCs at once: every lab PC, a record and a reason each"
+bash lab/reseed.sh "$state" pc01
+printf 'pc%s\n' 01 02 03 04 05 06 07 08 09 10 11 >"$state/pcs.txt"
+run "$build/cairnmark-fleet-labkey" --domain newdom --ping --set-default --csv "$state/results.csv" \
+  "$state/pcs.txt"
+awk -F, '{ printf "   %-6s %-9s %-21s %-35s %s\n", $1, $4, $5, $6, $8 }' "$state/results.csv"
 echo
