@@ -11,15 +11,13 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <list>
 
 #include "platform/common/unique_fd.h"
+#include "platform/common/worker_pool.h"
 #include "platform/workers.h"
 
 namespace cairn {
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 struct Child {
   std::uint64_t id = 0;
@@ -27,7 +25,7 @@ struct Child {
   UniqueFd output;  // read end of the pipe the child answers on
   std::string received;
   bool outputClosed = false;
-  Clock::time_point deadline;
+  std::chrono::steady_clock::time_point deadline;
 };
 
 void writeAll(int fd, const std::string& bytes) {
@@ -56,7 +54,7 @@ void drain(Child& child) {
   }
 }
 
-class PosixWorkers final : public Workers {
+class PosixWorkers final : public WorkerPool<Child> {
  public:
   PosixWorkers(WorkerFunction work, std::chrono::milliseconds deadline)
       : work_(std::move(work)), deadline_(deadline) {
@@ -70,7 +68,7 @@ class PosixWorkers final : public Workers {
 
   // Nothing outlives the run: children still running are stopped and reaped.
   ~PosixWorkers() override {
-    for (Child& child : children_) stopAndReap(child);
+    for (Child& child : children_) stop(child);
     sigprocmask(SIG_SETMASK, &savedMask_, nullptr);
   }
 
@@ -93,18 +91,6 @@ class PosixWorkers final : public Workers {
     child.deadline = Clock::now() + deadline_;
     return true;
   }
-
-  std::vector<WorkerResult> wait() override {
-    std::vector<WorkerResult> ended;
-    while (!children_.empty()) {
-      const bool interruptArrived = pollOnce();
-      collect(ended);
-      if (!ended.empty() || interruptArrived) break;
-    }
-    return ended;
-  }
-
-  std::size_t running() const override { return children_.size(); }
 
   bool interrupted() override {
     readSignals();
@@ -132,9 +118,8 @@ class PosixWorkers final : public Workers {
     ::_exit(status);
   }
 
-  // Waits for a pipe, a signal or the nearest deadline. True when the interrupt arrived now, so
-  // that the caller hears of it at once; later waits go on collecting the running children.
-  bool pollOnce() {
+  // Waits for a pipe, a signal or the nearest deadline.
+  bool waitForEvent() override {
     std::vector<pollfd> fds;
     fds.push_back({signals_.get(), POLLIN, 0});
     auto nearest = Clock::time_point::max();
@@ -160,31 +145,18 @@ class PosixWorkers final : public Workers {
     }
   }
 
-  void collect(std::vector<WorkerResult>& ended) {
-    const auto now = Clock::now();
-    for (auto it = children_.begin(); it != children_.end();) {
-      Child& child = *it;
-      drain(child);
-      int status = 0;
-      const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
-      if (done == child.pid) {
-        drain(child);
-        ::kill(-child.pid, SIGKILL);  // helpers the check left behind
-        const bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !child.received.empty();
-        ended.push_back({child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
-                         std::move(child.received)});
-      } else if (now >= child.deadline) {
-        stopAndReap(child);
-        ended.push_back({child.id, WorkerEnd::StoppedAtDeadline, {}});
-      } else {
-        ++it;
-        continue;
-      }
-      it = children_.erase(it);
-    }
+  std::optional<WorkerResult> endOf(Child& child) override {
+    drain(child);
+    int status = 0;
+    if (::waitpid(child.pid, &status, WNOHANG) != child.pid) return std::nullopt;
+    drain(child);
+    ::kill(-child.pid, SIGKILL);  // helpers the check left behind
+    const bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !child.received.empty();
+    return WorkerResult{child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
+                        std::move(child.received)};
   }
 
-  static void stopAndReap(Child& child) {
+  void stop(Child& child) override {
     ::kill(-child.pid, SIGKILL);
     ::kill(child.pid, SIGKILL);
     while (::waitpid(child.pid, nullptr, 0) < 0 && errno == EINTR) {
@@ -195,7 +167,6 @@ class PosixWorkers final : public Workers {
   std::chrono::milliseconds deadline_;
   sigset_t savedMask_;
   UniqueFd signals_;
-  std::list<Child> children_;
   bool interrupted_ = false;
 };
 

@@ -4,17 +4,17 @@
 #include <windows.h>
 
 #include <atomic>
-#include <list>
 #include <memory>
+#include <optional>
 #include <thread>
 
+#include "platform/common/worker_pool.h"
 #include "platform/workers.h"
 
 namespace cairn {
 namespace {
 
 constexpr const char* WorkerArgument = "--cairnmark-worker";
-using Clock = std::chrono::steady_clock;
 
 struct HandleCloser {
   void operator()(HANDLE handle) const {
@@ -60,10 +60,10 @@ struct Child {
   UniqueHandle process;
   std::thread reader;
   std::string received;
-  Clock::time_point deadline;
+  std::chrono::steady_clock::time_point deadline;
 };
 
-class Win32Workers final : public Workers {
+class Win32Workers final : public WorkerPool<Child> {
  public:
   explicit Win32Workers(std::chrono::milliseconds deadline) : deadline_(deadline) {
     ::GetModuleFileNameW(nullptr, exePath_, MAX_PATH);
@@ -120,27 +120,14 @@ class Win32Workers final : public Workers {
     return true;
   }
 
-  std::vector<WorkerResult> wait() override {
-    std::vector<WorkerResult> ended;
-    while (!children_.empty()) {
-      const bool interruptArrived = waitOnce();
-      collect(ended);
-      if (!ended.empty() || interruptArrived) break;
-    }
-    return ended;
-  }
-
-  std::size_t running() const override { return children_.size(); }
-
   bool interrupted() override {
     if (::WaitForSingleObject(interruptEvent(), 0) == WAIT_OBJECT_0) interrupted_ = true;
     return interrupted_;
   }
 
  private:
-  // Waits for a worker to end, the interrupt or a short while. True when the interrupt arrived
-  // now; later waits go on collecting the running workers.
-  bool waitOnce() {
+  // Waits for a worker to end, the interrupt or a short while.
+  bool waitForEvent() override {
     std::vector<HANDLE> handles;
     if (!interrupted_) handles.push_back(interruptEvent());
     for (const Child& child : children_) {
@@ -152,29 +139,17 @@ class Win32Workers final : public Workers {
     return interrupted() && !before;
   }
 
-  void collect(std::vector<WorkerResult>& ended) {
-    const auto now = Clock::now();
-    for (auto it = children_.begin(); it != children_.end();) {
-      Child& child = *it;
-      if (::WaitForSingleObject(child.process.get(), 0) == WAIT_OBJECT_0) {
-        child.reader.join();
-        DWORD code = 1;
-        ::GetExitCodeProcess(child.process.get(), &code);
-        const bool whole = code == 0 && !child.received.empty();
-        ended.push_back({child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
-                         std::move(child.received)});
-      } else if (now >= child.deadline) {
-        stop(child);
-        ended.push_back({child.id, WorkerEnd::StoppedAtDeadline, {}});
-      } else {
-        ++it;
-        continue;
-      }
-      it = children_.erase(it);
-    }
+  std::optional<WorkerResult> endOf(Child& child) override {
+    if (::WaitForSingleObject(child.process.get(), 0) != WAIT_OBJECT_0) return std::nullopt;
+    child.reader.join();
+    DWORD code = 1;
+    ::GetExitCodeProcess(child.process.get(), &code);
+    const bool whole = code == 0 && !child.received.empty();
+    return WorkerResult{child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
+                        std::move(child.received)};
   }
 
-  static void stop(Child& child) {
+  void stop(Child& child) override {
     ::TerminateProcess(child.process.get(), 1);
     ::WaitForSingleObject(child.process.get(), INFINITE);
     if (child.reader.joinable()) child.reader.join();
@@ -182,7 +157,6 @@ class Win32Workers final : public Workers {
 
   std::chrono::milliseconds deadline_;
   wchar_t exePath_[MAX_PATH] = {};
-  std::list<Child> children_;
   bool interrupted_ = false;
 };
 
