@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/status.h"
 
 namespace cairn {
 namespace {
@@ -113,16 +112,9 @@ std::string HtmlReport::open(const std::string& path, const std::string& domain)
 
 void HtmlReport::addRow(const PcRecord& r) {
   if (!file_) return;
-  const CheckRecord& c = r.check;
   std::string row = r.exitCode == 0 ? "<tr>" : "<tr class=\"fail\">";
-  row += cell(r.pc) + cell(std::to_string(r.line)) + cell(c.addressText) +
-         cell(std::to_string(r.exitCode)) + cell(r.reason) + cell(c.step) +
-         cell(c.step.empty() ? "" : std::to_string(c.status)) +
-         cell(c.step.empty() ? "" : statusName(c.status)) +
-         cell(c.defaultDomainBefore.value_or("")) + cell(c.altDefaultDomainBefore.value_or("")) +
-         cell(c.defaultDomainAfter.value_or("")) + cell(c.altDefaultDomainAfter.value_or("")) +
-         cell(c.policyDefaultDomain.value_or("")) + cell(std::to_string(r.ms)) + "</tr>\n";
-  write(row);
+  for (const std::string& text : recordTexts(r)) row += cell(text);
+  write(row + "</tr>\n");
 }
 
 void HtmlReport::finish(const FleetSummary& summary) {

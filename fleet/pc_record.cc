@@ -11,20 +11,20 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::array<const char*, 14> Fields = {"pc",
-                                                "line",
-                                                "address",
-                                                "exit_code",
-                                                "reason",
-                                                "step",
-                                                "status",
-                                                "status_name",
-                                                "default_domain_before",
-                                                "alt_default_domain_before",
-                                                "default_domain_after",
-                                                "alt_default_domain_after",
-                                                "policy_default_domain",
-                                                "ms"};
+constexpr std::array<const char*, RecordFieldCount> Fields = {"pc",
+                                                              "line",
+                                                              "address",
+                                                              "exit_code",
+                                                              "reason",
+                                                              "step",
+                                                              "status",
+                                                              "status_name",
+                                                              "default_domain_before",
+                                                              "alt_default_domain_before",
+                                                              "default_domain_after",
+                                                              "alt_default_domain_after",
+                                                              "policy_default_domain",
+                                                              "ms"};
 
 std::string csvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -48,23 +48,26 @@ std::string csvHeader() {
   return header;
 }
 
-std::string csvRow(const PcRecord& r) {
+RecordTexts recordTexts(const PcRecord& r) {
   const CheckRecord& c = r.check;
-  const std::array<std::string, Fields.size()> values = {
-      r.pc,
-      std::to_string(r.line),
-      c.addressText,
-      std::to_string(r.exitCode),
-      r.reason,
-      c.step,
-      c.step.empty() ? std::string() : std::to_string(c.status),
-      c.step.empty() ? std::string() : std::string(statusName(c.status)),
-      c.defaultDomainBefore.value_or(""),
-      c.altDefaultDomainBefore.value_or(""),
-      c.defaultDomainAfter.value_or(""),
-      c.altDefaultDomainAfter.value_or(""),
-      c.policyDefaultDomain.value_or(""),
-      std::to_string(r.ms)};
+  return {r.pc,
+          std::to_string(r.line),
+          c.addressText,
+          std::to_string(r.exitCode),
+          r.reason,
+          c.step,
+          c.step.empty() ? std::string() : std::to_string(c.status),
+          c.step.empty() ? std::string() : std::string(statusName(c.status)),
+          c.defaultDomainBefore.value_or(""),
+          c.altDefaultDomainBefore.value_or(""),
+          c.defaultDomainAfter.value_or(""),
+          c.altDefaultDomainAfter.value_or(""),
+          c.policyDefaultDomain.value_or(""),
+          std::to_string(r.ms)};
+}
+
+std::string csvRow(const PcRecord& r) {
+  const RecordTexts values = recordTexts(r);
   std::string row;
   for (std::size_t i = 0; i < values.size(); ++i) row += (i ? "," : "") + csvField(values[i]);
   return row;
