@@ -26,6 +26,9 @@ case $need in
     packages=("${demo[@]}"
       # tools/test.sh: the unit tests
       googletest libgtest-dev
+      # tools/test.sh's sanitizer build: the loader's function names (its own file is stripped),
+      # without which tools/lsan.supp cannot name the loader's allocations it suppresses
+      libc6-dbg
       # lab/start.sh without --without-domains (the lab tests of tools/test.sh): Samba's domain
       # controller (provisioning data, directory modules, the file server modules its shares
       # use), winbindd for the members, and MIT Kerberos' kinit and klist for the Kerberos cases
