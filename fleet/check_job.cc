@@ -1,31 +1,13 @@
 #include "fleet/check_job.h"
 
-#include <cstdlib>
 #include <nlohmann/json.hpp>
 
-#include "front/check_run.h"
+#include "check/check_run.h"
 
 namespace cairn {
 namespace {
 
 using Json = nlohmann::json;
-
-// The child's console: conversions as the system does them, but no line and no title, so a
-// check in a worker never writes to the terminal or files the fleet command shares.
-class SilentConsole final : public Console {
- public:
-  explicit SilentConsole(Console& system) : system_(system) {}
-  std::string commandLine() override { return {}; }
-  void pause(unsigned) override {}
-  void writeOutput(std::string_view) override {}
-  void setTitle(std::string_view) override {}
-  std::u16string toWide(std::string_view narrow) override { return system_.toWide(narrow); }
-  std::string toNarrow(const char16_t* wide) override { return system_.toNarrow(wide); }
-  [[noreturn]] void exitProcess(int code) override { std::_Exit(code); }
-
- private:
-  Console& system_;
-};
 
 Json optionalText(const std::optional<std::string>& value) {
   return value ? Json(*value) : Json(nullptr);
@@ -56,11 +38,10 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
   options.setDefaultDomain = in.at("set").get<bool>();
   options.ignoreNameMismatch = in.at("ignore").get<bool>();
   options.readLogonPolicy = true;
-  SilentConsole console(platform.console);
-  Platform silent{console, platform.sockets, platform.icmp, platform.netManagement,
-                  platform.registry};
+  // A check in a worker never writes to the terminal or files the fleet command shares.
+  ReportPrinter printer(platform.console, PrinterOutput::Discarded);
   CheckRecord record;
-  const int exitCode = runCheck(options, silent, record);
+  const int exitCode = runCheck(options, printer, platform, record);
   // Names and values travel as UTF-8, the narrow code page of POSIX systems; a byte sequence
   // that is not UTF-8 arrives as U+FFFD.
   return Json{{"exit", exitCode},

@@ -18,8 +18,7 @@ struct CheckResult {
 
 std::string encodeJob(const FleetOptions& options, const std::string& hostValue);
 
-// Runs the job on platform and encodes its result. Nothing is printed: the console passed in
-// is wrapped in one that keeps every line and title to itself.
+// Runs the job on platform and encodes its result. Nothing is printed and no title is set.
 std::string runCheckJob(const std::string& job, Platform& platform);
 
 // Nothing for a text that is no whole result (a child that died while writing it).

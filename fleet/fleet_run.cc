@@ -4,12 +4,12 @@
 #include <fstream>
 #include <map>
 
+#include "check/exit_codes.h"
 #include "fleet/check_job.h"
 #include "fleet/html_report.h"
 #include "fleet/progress.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
-#include "front/exit_codes.h"
 
 namespace cairn {
 namespace {

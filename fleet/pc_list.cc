@@ -1,6 +1,6 @@
 #include "fleet/pc_list.h"
 
-#include "front/command_line.h"
+#include "check/value_rules.h"
 
 namespace cairn {
 namespace {

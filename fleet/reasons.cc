@@ -1,6 +1,6 @@
 #include "fleet/reasons.h"
 
-#include "front/exit_codes.h"
+#include "check/exit_codes.h"
 #include "platform/status.h"
 
 namespace cairn {

@@ -1,8 +1,8 @@
 // Entry point: the system's services, one check run, and its code as the exit status.
 #include <string>
 
-#include "front/check_run.h"
 #include "front/command_line.h"
+#include "front/single_check.h"
 #include "platform/platform.h"
 #include "platform/remote_services.h"
 
