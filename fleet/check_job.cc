@@ -1,22 +1,12 @@
 #include "fleet/check_job.h"
 
-#include <nlohmann/json.hpp>
-
 #include "check/check_run.h"
+#include "fleet/record_fields.h"
 
 namespace cairn {
 namespace {
 
-using Json = nlohmann::json;
-
-Json optionalText(const std::optional<std::string>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
-std::optional<std::string> textOrNothing(const Json& json, const char* key) {
-  if (!json.contains(key) || !json[key].is_string()) return std::nullopt;
-  return json[key].get<std::string>();
-}
+using Json = RecordJson;
 
 }  // namespace
 
@@ -40,39 +30,28 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
   options.readLogonPolicy = true;
   // A check in a worker never writes to the terminal or files the fleet command shares.
   ReportPrinter printer(platform.console, PrinterOutput::Discarded);
-  CheckRecord record;
-  const int exitCode = runCheck(options, printer, platform, record);
-  // Names and values travel as UTF-8, the narrow code page of POSIX systems; a byte sequence
-  // that is not UTF-8 arrives as U+FFFD.
-  return Json{{"exit", exitCode},
-              {"address", record.addressText},
-              {"step", record.step},
-              {"status", record.status},
-              {"ddBefore", optionalText(record.defaultDomainBefore)},
-              {"altBefore", optionalText(record.altDefaultDomainBefore)},
-              {"ddAfter", optionalText(record.defaultDomainAfter)},
-              {"altAfter", optionalText(record.altDefaultDomainAfter)},
-              {"policy", optionalText(record.policyDefaultDomain)}}
-      .dump(-1, ' ', false, Json::error_handler_t::replace);
+  PcRecord record;
+  record.exitCode = runCheck(options, printer, platform, record.check);
+  // The fields the check filled in, under the keys of the record files. Names and values travel
+  // as UTF-8, the narrow code page of POSIX systems; a byte sequence that is not UTF-8 arrives
+  // as U+FFFD.
+  Json out = Json::object();
+  for (const RecordField& field : recordFields()) {
+    if (field.fromWorker) out[field.key] = field.value(record);
+  }
+  return out.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::optional<CheckResult> decodeCheckResult(const std::string& text) {
+std::optional<PcRecord> decodeCheckResult(const std::string& text) {
   const Json json = Json::parse(text, nullptr, false);
-  if (json.is_discarded() || !json.is_object() || !json.contains("exit") ||
-      !json["exit"].is_number_integer())
-    return std::nullopt;
-  CheckResult result;
-  result.exitCode = json["exit"].get<int>();
-  result.check.addressText = textOrNothing(json, "address").value_or("");
-  result.check.step = textOrNothing(json, "step").value_or("");
-  if (json.contains("status") && json["status"].is_number_unsigned())
-    result.check.status = json["status"].get<std::uint32_t>();
-  result.check.defaultDomainBefore = textOrNothing(json, "ddBefore");
-  result.check.altDefaultDomainBefore = textOrNothing(json, "altBefore");
-  result.check.defaultDomainAfter = textOrNothing(json, "ddAfter");
-  result.check.altDefaultDomainAfter = textOrNothing(json, "altAfter");
-  result.check.policyDefaultDomain = textOrNothing(json, "policy");
-  return result;
+  if (json.is_discarded() || !json.is_object()) return std::nullopt;
+  PcRecord record;
+  for (const RecordField& field : recordFields()) {
+    if (!field.fromWorker) continue;
+    const auto value = json.find(field.key);
+    if (value == json.end() || !field.fromWorker(record, *value)) return std::nullopt;
+  }
+  return record;
 }
 
 }  // namespace cairn

@@ -5,11 +5,13 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/console.h"
+
 namespace cairn {
 
 // Exit codes the fleet gives a PC whose check never produced one.
-inline constexpr int StoppedExitCode = 2;    // like a PC that cannot be asked in time
-inline constexpr int CrashedExitCode = 255;  // what a crashed single check ends with on Windows
+inline constexpr int StoppedExitCode = 2;              // like a PC that cannot be asked in time
+inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single check on Windows
 
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";

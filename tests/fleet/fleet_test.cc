@@ -2,16 +2,20 @@
 // list, the command line and the record files. Whole runs are tested against the lab.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "check/check_run.h"
+#include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
 #include "fleet/pc_list.h"
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
 #include "platform/status.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace cairn {
 namespace {
@@ -110,6 +114,40 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   for (const std::string& noRecord :
        {csvHeader(), row.substr(0, 20), std::string("\"pc,"), jsonLine(record).substr(0, 30)})
     EXPECT_FALSE(recordedPcOfCsv(noRecord) || recordedPcOfJson(noRecord)) << noRecord;
+}
+
+// The worker hands back every field its check filled in, as the check run left it; a result cut
+// short is none.
+TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
+  struct Case {
+    const char* name;
+    std::deque<int> openKeyFailures;
+  };
+  for (const Case& c : std::initializer_list<Case>{{"every field", {}}, {"a failed step", {0}}}) {
+    const auto world = [&c](fakes::FakePlatform& fake) {
+      fake.values["DefaultLogonDomain"] = std::string("policy", 6);
+      fake.failing["RegOpenKeyExA"] = c.openKeyFailures;
+    };
+    fakes::FakePlatform direct;
+    world(direct);
+    PcRecord expected;
+    ReportPrinter printer(direct.platform.console, PrinterOutput::Discarded);
+    RunOptions runOptions{"PC01", "NEWDOM", true};
+    runOptions.readLogonPolicy = true;
+    expected.exitCode = runCheck(runOptions, printer, direct.platform, expected.check);
+
+    fakes::FakePlatform worker;
+    world(worker);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = true;
+    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform);
+    const auto decoded = decodeCheckResult(result);
+    ASSERT_TRUE(decoded) << c.name;
+    EXPECT_EQ(jsonLine(*decoded), jsonLine(expected)) << c.name;
+    EXPECT_FALSE(decodeCheckResult(result.substr(0, result.size() - 1))) << c.name;
+    EXPECT_FALSE(decodeCheckResult("{}")) << c.name;
+  }
 }
 
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
