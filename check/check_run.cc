@@ -62,9 +62,9 @@ int runCheck(RunOptions options, ReportPrinter& printer, Platform& platform, Che
     case ResolveOutcome::InvalidValue:
       return ExitBadValue;
     case ResolveOutcome::LookupFailed:
-      record.failed(
-          classifyHostValue(options.hostText) == HostKind::Name ? "gethostbyname" : "gethostbyaddr",
-          StatusHostNotFound);
+      record.failed(classifyHostValue(options.hostText) == HostKind::Name ? Step::HostByName
+                                                                          : Step::HostByAddress,
+                    StatusHostNotFound);
       return ExitUnreachable;
     case ResolveOutcome::Resolved:
       break;

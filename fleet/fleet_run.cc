@@ -64,7 +64,7 @@ PcRecord badValueRecord(const ListEntry& entry) {
   record.pc = entry.listed;
   record.line = entry.line;
   record.exitCode = ExitBadValue;
-  record.reason = reasonFor(ExitBadValue, "", 0);
+  record.reason = reasonFor(ExitBadValue, Step::None, StatusSuccess);
   return record;
 }
 

@@ -5,7 +5,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/step.h"
 #include "platform/console.h"
+#include "platform/status.h"
 
 namespace cairn {
 
@@ -16,7 +18,7 @@ inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single ch
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
 
-std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status);
+std::string_view reasonFor(int exitCode, Step step, Status status);
 
 // What an exit code of the single check means, for the summary.
 std::string_view exitCodeMeaning(int exitCode);

@@ -31,7 +31,7 @@ bool takeOptionalText(const Json& value, std::optional<std::string>& field) {
 
 // The status means something only where a step failed.
 bool failed(const PcRecord& r) {
-  return !r.check.step.empty();
+  return r.check.step != Step::None;
 }
 
 constexpr RecordField Fields[] = {
@@ -46,14 +46,21 @@ constexpr RecordField Fields[] = {
        return true;
      }},
     {"reason", "reason", [](const PcRecord& r) { return Json(r.reason); }, nullptr},
-    {"step", "step", [](const PcRecord& r) { return Json(r.check.step); },
-     [](PcRecord& r, const Json& v) { return takeText(v, r.check.step); }},
+    {"step", "step", [](const PcRecord& r) { return Json(std::string(stepName(r.check.step))); },
+     [](PcRecord& r, const Json& v) {
+       const std::optional<Step> step =
+           v.is_string() ? stepNamed(v.get<std::string>()) : std::nullopt;
+       if (step) r.check.step = *step;
+       return step.has_value();
+     }},
     {"status", "status",
-     [](const PcRecord& r) { return failed(r) ? Json(r.check.status) : Json(nullptr); },
+     [](const PcRecord& r) {
+       return failed(r) ? Json(static_cast<std::uint32_t>(r.check.status)) : Json(nullptr);
+     },
      [](PcRecord& r, const Json& v) {
        if (v.is_null()) return true;
        if (!v.is_number_unsigned()) return false;
-       r.check.status = v.get<std::uint32_t>();
+       r.check.status = static_cast<Status>(v.get<std::uint32_t>());
        return true;
      }},
     {"status_name", "status name",

@@ -73,11 +73,11 @@ class LoadingNetManagement final : public NetManagement {
  public:
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -104,22 +104,22 @@ class LoadingRegistry final : public Registry {
  public:
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+  Status connect(const std::string& machineName, RegKey* root) override {
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     if (Registry* backend = loaded()) return backend->openKey(parent, subKey, access, key);
     return StatusModNotFound;
   }
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     if (Registry* backend = loaded()) return backend->queryValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
     if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
