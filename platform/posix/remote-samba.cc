@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/remote_services.h"
-#include "platform/samba/module.h"
+#include "platform/samba/backends.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -21,7 +21,7 @@ class SambaModule {
   SambaBackends* backends() {
     if (!attempted_) {
       attempted_ = true;
-      backends_.reset(load());
+      backends_ = load();
     }
     return backends_.get();
   }
@@ -40,8 +40,8 @@ class SambaModule {
     path.resize(static_cast<std::size_t>(length));
     const std::string directory = path.substr(0, path.rfind('/') + 1);
     for (const std::string& candidate :
-         {directory + SambaModuleFile,
-          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + SambaModuleFile}) {
+         {directory + CAIRN_SAMBA_MODULE_FILE,
+          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + CAIRN_SAMBA_MODULE_FILE}) {
       if (access(candidate.c_str(), F_OK) == 0) return candidate;
     }
     return {};
@@ -49,11 +49,15 @@ class SambaModule {
 
   // The module stays mapped for the life of the process: its objects outlive this loader's
   // callers' last use, and unloading Samba's libraries buys nothing before the process ends.
-  static SambaBackends* load() {
+  // A module of another version is refused like a missing one.
+  static std::unique_ptr<SambaBackends> load() {
     void* module = openModule();
     if (module == nullptr) return nullptr;
-    const auto entry = reinterpret_cast<SambaModuleEntryFunction>(dlsym(module, SambaModuleEntry));
-    return entry != nullptr ? entry() : nullptr;
+    const auto entry =
+        reinterpret_cast<CairnSambaModuleEntry>(dlsym(module, CAIRN_SAMBA_MODULE_ENTRY));
+    const CairnSambaModule* table = entry != nullptr ? entry() : nullptr;
+    if (table == nullptr || table->version != CAIRN_SAMBA_MODULE_VERSION) return nullptr;
+    return makeSambaBackends(*table);
   }
 
   bool attempted_ = false;
@@ -73,11 +77,11 @@ class LoadingNetManagement final : public NetManagement {
  public:
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -104,22 +108,22 @@ class LoadingRegistry final : public Registry {
  public:
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+  Status connect(const std::string& machineName, RegKey* root) override {
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     if (Registry* backend = loaded()) return backend->openKey(parent, subKey, access, key);
     return StatusModNotFound;
   }
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     if (Registry* backend = loaded()) return backend->queryValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
     if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
