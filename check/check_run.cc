@@ -1,6 +1,7 @@
 #include "check/check_run.h"
 
 #include <cstdint>
+#include <utility>
 
 #include "check/exit_codes.h"
 #include "platform/status.h"
@@ -41,43 +42,37 @@ std::int16_t updateResult(UpdateOutcome outcome) {
 }
 
 // Steps 4 and 5: the identity check and, with /S, the Winlogon update.
-std::int16_t remoteChecks(const RunOptions& options, const ResolvedTarget& target,
-                          NetRecords& records, ReportPrinter& printer, Platform& platform,
-                          CheckRecord& record) {
-  const ServerPath serverPath = makeServerPath(target.hostName, platform.console);
-  std::int16_t resultCode = identityResult(
-      checkIdentity(target, options, serverPath, records, printer, platform, record));
-  if (resultCode != 0 || !options.setDefaultDomain) return resultCode;
-  resultCode += updateResult(updateDefaultDomain(serverPath.narrow, target.hostName,
-                                                 options.targetDomain, options.readLogonPolicy,
-                                                 printer, platform.registry, record));
+// The records of the identity check are released after the update, at the end of both.
+std::int16_t remoteChecks(CheckContext& check, const ResolvedTarget& target) {
+  const ServerPath serverPath = makeServerPath(target.hostName, check.platform.console);
+  NetRecords records(check.platform.netManagement);
+  std::int16_t resultCode = identityResult(checkIdentity(check, target, serverPath, records));
+  if (resultCode != 0 || !check.options.setDefaultDomain) return resultCode;
+  resultCode += updateResult(updateDefaultDomain(check, serverPath.narrow, target.hostName));
   return resultCode;
 }
 
 }  // namespace
 
 int runCheck(RunOptions options, ReportPrinter& printer, Platform& platform, CheckRecord& record) {
+  CheckContext check{std::move(options), printer, platform, record};
   ResolvedTarget target;
-  switch (resolveTarget(options, target, printer, platform.sockets)) {
+  switch (resolveTarget(check, target)) {
     case ResolveOutcome::InvalidValue:
       return ExitBadValue;
     case ResolveOutcome::LookupFailed:
-      record.failed(classifyHostValue(options.hostText) == HostKind::Name ? Step::HostByName
-                                                                          : Step::HostByAddress,
+      record.failed(classifyHostValue(check.options.hostText) == HostKind::Name
+                        ? Step::HostByName
+                        : Step::HostByAddress,
                     StatusHostNotFound);
       return ExitUnreachable;
     case ResolveOutcome::Resolved:
       break;
   }
   record.addressText = target.addressText;
-  if (options.pingRequested &&
-      pingHost(target.addressText, printer, platform.icmp, record) == PingOutcome::HostDown)
+  if (check.options.pingRequested && pingHost(check, target.addressText) == PingOutcome::HostDown)
     return ExitUnreachable;
-
-  NetRecords records;
-  const std::int16_t resultCode = remoteChecks(options, target, records, printer, platform, record);
-  releaseRecords(records, platform.netManagement);
-  return resultCode;
+  return remoteChecks(check, target);
 }
 
 }  // namespace cairn

@@ -49,6 +49,24 @@ class IcmpEcho {
   virtual void closeHandle(IcmpHandle handle) = 0;
 };
 
+// An echo handle, made with the guard and closed once when it ends, if one was made.
+class EchoHandle {
+ public:
+  explicit EchoHandle(IcmpEcho& icmp) : icmp_(icmp), handle_(icmp.createFile()) {}
+  ~EchoHandle() {
+    if (valid()) icmp_.closeHandle(handle_);
+  }
+  EchoHandle(const EchoHandle&) = delete;
+  EchoHandle& operator=(const EchoHandle&) = delete;
+
+  bool valid() const { return handle_ != InvalidIcmpHandle; }
+  IcmpHandle get() const { return handle_; }
+
+ private:
+  IcmpEcho& icmp_;
+  IcmpHandle handle_;
+};
+
 std::unique_ptr<IcmpEcho> makeSystemIcmpEcho();
 
 }  // namespace cairn

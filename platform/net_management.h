@@ -36,4 +36,28 @@ class NetManagement {
   virtual void freeBuffer(NetRecord record) = 0;
 };
 
+// A record the platform may hand back, released exactly once: by reset, or when the guard ends
+// (a null record too, which the release accepts).
+class NetBuffer {
+ public:
+  explicit NetBuffer(NetManagement& net) : net_(net) {}
+  ~NetBuffer() { net_.freeBuffer(record_); }
+  NetBuffer(const NetBuffer&) = delete;
+  NetBuffer& operator=(const NetBuffer&) = delete;
+
+  // Where a query puts the record.
+  NetRecord* receive() { return &record_; }
+  NetRecord get() const { return record_; }
+  // Releases a record that is held, so that the next query starts empty.
+  void reset() {
+    if (record_ == nullptr) return;
+    net_.freeBuffer(record_);
+    record_ = nullptr;
+  }
+
+ private:
+  NetManagement& net_;
+  NetRecord record_ = nullptr;
+};
+
 }  // namespace cairn

@@ -42,4 +42,36 @@ class Registry {
   virtual void closeKey(RegKey key) = 0;
 };
 
+// A key held open: closed once when the guard ends, and only if it was opened. A key's guard is
+// made after its parent's, so the key is closed before its root.
+class OpenRegKey {
+ public:
+  explicit OpenRegKey(Registry& registry) : registry_(registry) {}
+  ~OpenRegKey() {
+    if (open_) registry_.closeKey(key_);
+  }
+  OpenRegKey(const OpenRegKey&) = delete;
+  OpenRegKey& operator=(const OpenRegKey&) = delete;
+
+  // Registry::connect into this guard.
+  Status connect(const std::string& machineName) {
+    return held(registry_.connect(machineName, &key_));
+  }
+  // Registry::openKey under parent into this guard.
+  Status open(const OpenRegKey& parent, const std::string& subKey, std::uint32_t access) {
+    return held(registry_.openKey(parent.key_, subKey, access, &key_));
+  }
+  RegKey get() const { return key_; }
+
+ private:
+  Status held(Status status) {
+    open_ = status == StatusSuccess;
+    return status;
+  }
+
+  Registry& registry_;
+  RegKey key_ = 0;
+  bool open_ = false;
+};
+
 }  // namespace cairn

@@ -37,6 +37,22 @@ class Sockets {
   virtual void cleanup() = 0;
 };
 
+// One start-up of the sockets layer, cleaned up when the guard ends, also after a failed start.
+class SocketsSession {
+ public:
+  SocketsSession(Sockets& sockets, std::uint16_t requestedVersion)
+      : sockets_(sockets), startup_(sockets.startup(requestedVersion)) {}
+  ~SocketsSession() { sockets_.cleanup(); }
+  SocketsSession(const SocketsSession&) = delete;
+  SocketsSession& operator=(const SocketsSession&) = delete;
+
+  const SocketsStartup& startup() const { return startup_; }
+
+ private:
+  Sockets& sockets_;
+  SocketsStartup startup_;
+};
+
 std::unique_ptr<Sockets> makeSystemSockets();
 
 }  // namespace cairn

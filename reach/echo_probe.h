@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/check_record.h"
-#include "core/report.h"
+#include "core/check_context.h"
 #include "platform/icmp_echo.h"
 
 namespace cairn {
@@ -21,7 +20,6 @@ Status probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t t
 
 // The /P step: a second attempt at once after a failed first one.
 // A host found down is noted in the record with the status of the second attempt.
-PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp,
-                     CheckRecord& record);
+PingOutcome pingHost(CheckContext& check, const std::string& addressText);
 
 }  // namespace cairn

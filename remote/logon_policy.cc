@@ -13,15 +13,14 @@ constexpr std::uint32_t PolicyBufferSize = 1024;
 
 }  // namespace
 
-std::optional<std::string> readLogonPolicy(Registry& registry, RegKey root) {
-  RegKey key = 0;
-  if (registry.openKey(root, LogonPolicyKeyPath, KeyRead, &key) != StatusSuccess)
-    return std::nullopt;
+std::optional<std::string> readLogonPolicy(Registry& registry, const OpenRegKey& root) {
+  OpenRegKey key(registry);
+  if (key.open(root, LogonPolicyKeyPath, KeyRead) != StatusSuccess) return std::nullopt;
   std::array<unsigned char, PolicyBufferSize> buffer{};
   std::uint32_t type = 0;
   std::uint32_t size = PolicyBufferSize;
-  const Status status = registry.queryValue(key, LogonPolicyValueName, &type, buffer.data(), &size);
-  registry.closeKey(key);
+  const Status status =
+      registry.queryValue(key.get(), LogonPolicyValueName, &type, buffer.data(), &size);
   if (status != StatusSuccess || type != RegSz) return std::nullopt;
   const auto end = std::find(buffer.begin(), buffer.begin() + std::min(size, PolicyBufferSize), 0);
   const std::string domain = upperCase(std::string(buffer.begin(), end));

@@ -64,11 +64,13 @@ std::string readValue(Registry& registry, RegKey key, const char* valueName, Sta
   return upperCase(std::string(buffer.begin(), end));
 }
 
-UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDomain,
-                          ReportPrinter& printer, Registry& registry, RegKey key,
-                          CheckRecord& record) {
+UpdateOutcome updateValue(const ValueTexts& texts, CheckContext& check, const OpenRegKey& key) {
+  const std::string& targetDomain = check.options.targetDomain;
+  ReportPrinter& printer = check.printer;
+  Registry& registry = check.platform.registry;
+  CheckRecord& record = check.record;
   Status readStatus = StatusSuccess;
-  const std::string value = readValue(registry, key, texts.valueName, readStatus);
+  const std::string value = readValue(registry, key.get(), texts.valueName, readStatus);
   if (value == FailedReadMarker) {
     record.failed(texts.readStep, readStatus);
     printer.printReport(texts.readFailed);
@@ -83,7 +85,7 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
   printer.printReport(std::string(texts.differs) + printableText(value));
   const auto* data = reinterpret_cast<const unsigned char*>(targetDomain.c_str());
   const auto size = static_cast<std::uint32_t>(targetDomain.size() + 1);
-  const Status writeStatus = registry.setValue(key, texts.valueName, RegSz, data, size);
+  const Status writeStatus = registry.setValue(key.get(), texts.valueName, RegSz, data, size);
   if (writeStatus != StatusSuccess) {
     record.failed(texts.writeStep, writeStatus);
     printer.printReport(texts.writeFailed);
@@ -95,38 +97,33 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
 }
 
 // Both values under the Winlogon key, which is closed again on every path.
-UpdateOutcome updateWinlogonKey(RegKey root, const std::string& targetDomain,
-                                ReportPrinter& printer, Registry& registry, CheckRecord& record) {
-  RegKey key = 0;
-  if (const Status status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
+UpdateOutcome updateWinlogonKey(CheckContext& check, const OpenRegKey& root) {
+  OpenRegKey key(check.platform.registry);
+  if (const Status status = key.open(root, WinlogonKeyPath, KeyAllAccess);
       status != StatusSuccess) {
-    record.failed(Step::RegOpenKeyEx, status);
-    printer.printReport(" - Can NOT access remote registry. Access denied.");
+    check.record.failed(Step::RegOpenKeyEx, status);
+    check.printer.printReport(" - Can NOT access remote registry. Access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
-  UpdateOutcome outcome =
-      updateValue(DefaultDomainName, targetDomain, printer, registry, key, record);
-  if (outcome == UpdateOutcome::Done)
-    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key, record);
-  registry.closeKey(key);
-  return outcome;
+  const UpdateOutcome outcome = updateValue(DefaultDomainName, check, key);
+  if (outcome != UpdateOutcome::Done) return outcome;
+  return updateValue(AltDefaultDomainName, check, key);
 }
 
 }  // namespace
 
-UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
-                                  const std::string& targetDomain, bool readPolicy,
-                                  ReportPrinter& printer, Registry& registry, CheckRecord& record) {
-  printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
-  RegKey root = 0;
-  if (const Status status = registry.connect(serverPath, &root); status != StatusSuccess) {
-    record.failed(Step::RegConnectRegistry, status);
-    printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
+UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,
+                                  const std::string& hostName) {
+  check.printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
+  OpenRegKey root(check.platform.registry);
+  if (const Status status = root.connect(serverPath); status != StatusSuccess) {
+    check.record.failed(Step::RegConnectRegistry, status);
+    check.printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
-  const UpdateOutcome outcome = updateWinlogonKey(root, targetDomain, printer, registry, record);
-  if (readPolicy) record.policyDefaultDomain = readLogonPolicy(registry, root);
-  registry.closeKey(root);
+  const UpdateOutcome outcome = updateWinlogonKey(check, root);
+  if (check.options.readLogonPolicy)
+    check.record.policyDefaultDomain = readLogonPolicy(check.platform.registry, root);
   return outcome;
 }
 
