@@ -22,6 +22,7 @@ add_library(cairn_fleet STATIC
   fleet/record_fields.cc
   fleet/progress.cc
   fleet/reasons.cc
+  fleet/safe_cell.cc
   fleet/record_files.cc
   fleet/summary.cc
 )

@@ -1,6 +1,7 @@
 #include "fleet/fleet_run.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -89,8 +90,11 @@ class FleetRun {
     }
     summary_.wallSeconds = secondsSinceStart();
     progress_.clear();
+    summary_.recordsIncomplete = files_.failed() || html_.failed();
+    if (!html_.failed()) reportWriteError(html_.finish(summary_));
+    summary_.recordsIncomplete = files_.failed() || html_.failed();
     streams_.out << summaryText(summary_) << std::flush;
-    html_.finish(summary_);
+    if (summary_.recordsIncomplete) return FleetExitRecordsIncomplete;
     if (summary_.interrupted) return FleetExitInterrupted;
     return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
   }
@@ -104,7 +108,8 @@ class FleetRun {
   }
 
   void startMore() {
-    while (!summary_.interrupted && workers_.running() < static_cast<std::size_t>(options_.jobs)) {
+    while (!summary_.interrupted && !files_.failed() && !html_.failed() &&
+           workers_.running() < static_cast<std::size_t>(options_.jobs)) {
       std::optional<ListEntry> entry = deferred_ ? std::move(deferred_) : list_.next();
       deferred_.reset();
       if (!entry) return;
@@ -134,10 +139,19 @@ class FleetRun {
   }
 
   void write(const PcRecord& record) {
-    files_.write(record);
-    html_.addRow(record);
+    if (files_.failed()) ++summary_.unrecorded;
+    reportWriteError(files_.write(record));
+    reportWriteError(html_.addRow(record));
     summary_.add(record, options_.domain);
     progress_.update(summary_.checked, summary_.passed, summary_.failed(), secondsSinceStart());
+  }
+
+  // The first failed write of a record file or the page stops the run from starting new checks
+  // (startMore); the checks still running end as usual, and their records go where they can.
+  void reportWriteError(const std::string& error) {
+    if (error.empty()) return;
+    progress_.clear();
+    streams_.err << "cairnmark-fleet: " << error << "; no new PC is started\n" << std::flush;
   }
 
   double secondsSinceStart() const {
@@ -163,6 +177,12 @@ class FleetRun {
 int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams) {
   std::ifstream file;
   if (options.pcs.empty() && options.listPath != "-") {
+    // A directory opens as a stream that reads as an empty list, which would pass as a run.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(options.listPath, ignored)) {
+      streams.err << "cairnmark-fleet: " << options.listPath << ": a directory, not a list\n";
+      return FleetExitCannotRun;
+    }
     file.open(options.listPath);
     if (!file) {
       streams.err << "cairnmark-fleet: " << options.listPath << ": cannot read the list\n";

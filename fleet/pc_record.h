@@ -22,7 +22,7 @@ struct PcRecord {
 
 // The CSV header line, without its line end.
 std::string csvHeader();
-// One CSV row (RFC 4180 quoting), without its line end.
+// One CSV row (RFC 4180 quoting, every field a safe cell), without its line end.
 std::string csvRow(const PcRecord& record);
 // One JSON object on one line, without its line end. Bytes that are not UTF-8 become U+FFFD.
 std::string jsonLine(const PcRecord& record);

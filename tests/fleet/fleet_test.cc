@@ -5,11 +5,16 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "check/check_run.h"
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_run.h"
 #include "fleet/pc_list.h"
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
@@ -19,6 +24,28 @@
 
 namespace cairn {
 namespace {
+
+// Workers that run each check at once in this process, against the fake platform's PC01.
+class InProcessWorkers final : public Workers {
+ public:
+  bool start(std::uint64_t id, const std::string& input) override {
+    fakes::FakePlatform fake;
+    ended_.push_back({id, WorkerEnd::Finished, runCheckJob(input, fake.platform)});
+    return true;
+  }
+  std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
+  std::size_t running() const override { return ended_.size(); }
+  bool interrupted() override { return false; }
+
+ private:
+  std::vector<WorkerResult> ended_;
+};
+
+std::string readFile(const std::filesystem::path& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 TEST(FleetTest, ReasonOfEveryEnd) {
   struct Case {
@@ -168,10 +195,12 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string csv = (dir / "r.csv").string();
-  PcRecord earlier;
+  PcRecord earlier, formula;
   earlier.pc = "pc01";
-  std::ofstream(csv, std::ios::binary) << csvHeader() << '\n'
-                                       << csvRow(earlier) << "\npc02,cut short";
+  formula.pc = "=pc03";
+  // The torn last line has every field, as a row cut inside its last one does.
+  const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
+  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,1";
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;
@@ -179,23 +208,79 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   EXPECT_NE(RecordFiles().open(options, list).find("--resume"), std::string::npos);
 
   options.resume = true;
-  std::istringstream text("pc01\npc02\n");
+  std::istringstream text("pc01\n=pc03\npc02\n");
   PcList resumed(text);
   PcRecord now;
   now.pc = "pc02";
   {
     RecordFiles files;  // closed before the file is read back, and removed (Windows)
     ASSERT_EQ(files.open(options, resumed), "");
-    EXPECT_EQ(files.alreadyRecorded(), 1u);
+    EXPECT_EQ(files.alreadyRecorded(), 2u);
     const auto next = resumed.next();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->listed, "pc02");
-    files.write(now);
+    EXPECT_FALSE(resumed.next());
+    EXPECT_EQ(files.write(now), "");
   }
-  std::stringstream all;
-  all << std::ifstream(csv, std::ios::binary).rdbuf();
-  EXPECT_EQ(all.str(),
-            csvHeader() + "\n" + csvRow(earlier) + "\npc02,cut short\n" + csvRow(now) + "\n");
+  EXPECT_EQ(readFile(csv), whole + csvRow(now) + "\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FleetTest, BadInputGivesAnErrorOrABadValueRecord) {
+  const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-bad-input";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "folder");
+  const std::string folder = (dir / "folder").string();
+  std::ofstream(dir / "pc01") << "pc01\n";
+  std::ofstream(dir / "long") << std::string(1 << 20, 'A') << "\npc01\n";
+  std::ofstream(dir / "nul", std::ios::binary) << std::string("pc\0x\nPC01\0\npc01\n", 16);
+  std::ofstream(dir / "blank") << std::string(100000, '\n') << "pc01\n";
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((dir / "fifo").string().c_str(), 0600), 0);
+#endif
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string FleetOptions::*path;  // the output file the case names, or the --jsonl file
+    std::string pathValue;
+    int exitCode;
+    const char* error;          // a part of the message on standard error
+    const char* recordedExits;  // the exit code of each record, in order
+  };
+  const std::string jsonl = (dir / "r.jsonl").string();
+  for (const Case& c : std::initializer_list<Case>{
+           {"list folder", folder, &FleetOptions::jsonlPath, jsonl, 2, "a directory", ""},
+           {"csv folder", "pc01", &FleetOptions::csvPath, folder, 2, "--csv", ""},
+           {"html folder", "pc01", &FleetOptions::htmlPath, folder, 2, "--html", ""},
+           {"unwritable", "pc01", &FleetOptions::jsonlPath, (dir / "pc01" / "r").string(), 2,
+            "--jsonl", ""},
+#ifndef _WIN32
+           {"csv fifo", "pc01", &FleetOptions::csvPath, (dir / "fifo").string(), 2,
+            "not a regular file", ""},
+           {"html fifo", "pc01", &FleetOptions::htmlPath, (dir / "fifo").string(), 2,
+            "not a regular file", ""},
+#endif
+           {"1 MB line", "long", &FleetOptions::jsonlPath, jsonl, 1, "", "99 0 "},
+           {"NUL bytes", "nul", &FleetOptions::jsonlPath, jsonl, 1, "", "99 99 0 "},
+           {"blank lines", "blank", &FleetOptions::jsonlPath, jsonl, 0, "", "0 "},
+       }) {
+    std::filesystem::remove(jsonl);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.listPath = c.list.starts_with(dir.string()) ? c.list : (dir / c.list).string();
+    options.*c.path = c.pathValue;
+    std::istringstream none;
+    std::ostringstream out, err;
+    InProcessWorkers workers;
+    EXPECT_EQ(runFleet(options, workers, {none, out, err}), c.exitCode) << c.name << err.str();
+    EXPECT_NE(err.str().find(c.error), std::string::npos) << c.name << err.str();
+    EXPECT_EQ(err.str().empty(), *c.error == 0) << c.name << err.str();
+    std::string exits;
+    std::istringstream records(readFile(jsonl));
+    for (std::string line; std::getline(records, line);)
+      exits += std::to_string(nlohmann::json::parse(line).at("exit_code").get<int>()) + " ";
+    EXPECT_EQ(exits, c.recordedExits) << c.name;
+  }
   std::filesystem::remove_all(dir);
 }
 
