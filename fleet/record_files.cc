@@ -1,10 +1,13 @@
 #include "fleet/record_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
+
+#include "fleet/safe_cell.h"
 
 namespace cairn {
 namespace {
@@ -12,14 +15,19 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Existing {
-  std::uintmax_t size = 0;
   std::uintmax_t wholeLines = 0;  // the bytes up to and including the last line end
   bool foreign = false;           // a CSV file whose first line is no record header
 };
 
-// Reads a file that a run resumes: the PCs recorded in its whole lines go to list.skip; a last
-// line without its line end is not read, as a record torn in the middle may still look whole.
-Existing readRecorded(const std::string& path, bool csv, PcList& list, std::size_t& counted) {
+// A CSV file holds a PC's listed text as a safe cell, so the PCs of both forms are matched in
+// that form.
+std::string recordKey(const std::string& pc) {
+  return pcKey(safeCell(pc));
+}
+
+// Reads a file that a run resumes: the PCs recorded in its whole lines. A last line without its
+// line end is not read, as a record torn in the middle may still look whole.
+Existing readRecorded(const std::string& path, bool csv, std::vector<std::string>& pcs) {
   Existing existing;
   std::ifstream in(path, std::ios::binary);
   std::string line;
@@ -39,7 +47,7 @@ Existing readRecorded(const std::string& path, bool csv, PcList& list, std::size
       continue;
     }
     const auto pc = csv ? recordedPcOfCsv(line) : recordedPcOfJson(line);
-    if (pc && (csv ? list.skipCell(*pc) : list.skip(*pc))) ++counted;
+    if (pc) pcs.push_back(*pc);
   }
   return existing;
 }
@@ -65,9 +73,9 @@ std::string writeAll(std::FILE* file, const std::string& text) {
 }
 
 std::string RecordFiles::openOne(const std::string& option, const std::string& path, bool resume,
-                                 bool csv, PcList& list) {
+                                 bool csv, std::vector<std::string>& pcs) {
   if (path.empty()) return {};
-  File file{option + " " + path, path, csv, nullptr, 0};
+  File file{option + " " + path, path, csv, nullptr, 0, {}};
   const std::string name = file.name + ": ";
   std::error_code error;
   const auto status = fs::status(path, error);
@@ -75,7 +83,8 @@ std::string RecordFiles::openOne(const std::string& option, const std::string& p
   const std::uintmax_t size = regular ? fs::file_size(path, error) : 0;
   if (regular && size > 0) {
     if (!resume) return name + "the file exists; give --resume to add to it, or name another file";
-    const Existing existing = readRecorded(path, csv, list, alreadyRecorded_);
+    const Existing existing = readRecorded(path, csv, pcs);
+    for (const std::string& pc : pcs) file.recorded.insert(recordKey(pc));
     if (existing.foreign)
       return name + "not a record file of cairnmark-fleet (its first line is no record header)";
     if (existing.wholeLines < size) {
@@ -96,17 +105,38 @@ std::string RecordFiles::openOne(const std::string& option, const std::string& p
 }
 
 std::string RecordFiles::open(const FleetOptions& options, PcList& list) {
-  std::string error = openOne("--csv", options.csvPath, options.resume, true, list);
-  if (error.empty()) error = openOne("--jsonl", options.jsonlPath, options.resume, false, list);
-  return error;
+  std::vector<std::string> csvPcs, jsonPcs;
+  std::string error = openOne("--csv", options.csvPath, options.resume, true, csvPcs);
+  if (error.empty()) error = openOne("--jsonl", options.jsonlPath, options.resume, false, jsonPcs);
+  if (!error.empty()) return error;
+  // A PC is recorded when every file holds it. One that only some files hold (its record torn
+  // in another) is checked again, and its new record goes only to the files without it.
+  const auto everywhere = [this](const std::string& key) {
+    return std::all_of(files_.begin(), files_.end(),
+                       [&key](const File& file) { return file.recorded.count(key) > 0; });
+  };
+  for (const std::string& pc : csvPcs)
+    if (everywhere(recordKey(pc)) && list.skipCell(pc)) ++alreadyRecorded_;
+  for (const std::string& pc : jsonPcs)
+    if (everywhere(recordKey(pc)) && list.skip(pc)) ++alreadyRecorded_;
+  std::vector<std::string> complete;
+  for (const File& file : files_)
+    for (const std::string& key : file.recorded)
+      if (everywhere(key)) complete.push_back(key);
+  for (File& file : files_)
+    for (const std::string& key : complete) file.recorded.erase(key);
+  return {};
 }
 
 std::string RecordFiles::write(const PcRecord& record) {
   if (failed_) return {};
   std::vector<std::string> lines;
-  for (const File& file : files_)
-    lines.push_back((file.csv ? csvRow(record) : jsonLine(record)) + '\n');
+  for (File& file : files_)
+    lines.push_back(file.recorded.erase(recordKey(record.pc)) > 0
+                        ? std::string()
+                        : (file.csv ? csvRow(record) : jsonLine(record)) + '\n');
   for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (lines[i].empty()) continue;
     const std::string cause = writeAll(files_[i].handle.get(), lines[i]);
     if (cause.empty()) continue;
     failed_ = true;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "fleet/fleet_options.h"
@@ -33,15 +34,15 @@ std::string writeAll(std::FILE* file, const std::string& text);
 class RecordFiles {
  public:
   // Opens the --csv and --jsonl files before any PC is contacted. With --resume, every PC
-  // recorded in them already is handed to list.skip and counted, and a last line cut short is
-  // cut off (its PC is checked again). Returns an error text naming the option when a file
+  // recorded in all of them already is handed to list.skip and counted, and a last line cut
+  // short is cut off (its PC is checked again). Returns an error text naming the option when a file
   // cannot be used, empty text on success.
   std::string open(const FleetOptions& options, PcList& list);
 
-  // Appends the record to every file as one whole line. When a write fails, every file is cut
-  // back to where it was before this record, so that the files hold the same PCs and whole
-  // lines only, and nothing is written to them again; the error text names the option, the
-  // file and the cause. Empty text on success.
+  // Appends the record as one whole line to every file that does not hold the PC yet. When a write
+  // fails, every file is cut back to where it was before this record, so that the files hold the
+  // same PCs and whole lines only, and nothing is written to them again; the error text names the
+  // option, the file and the cause. Empty text on success.
   std::string write(const PcRecord& record);
 
   bool failed() const { return failed_; }
@@ -54,10 +55,12 @@ class RecordFiles {
     bool csv = false;
     FileHandle handle;
     std::uintmax_t size = 0;  // where its last whole line ends
+    // On --resume, the PCs this file holds that another record file lacks.
+    std::unordered_set<std::string> recorded;
   };
 
   std::string openOne(const std::string& option, const std::string& path, bool resume, bool csv,
-                      PcList& list);
+                      std::vector<std::string>& recordedPcs);
 
   std::vector<File> files_;
   std::size_t alreadyRecorded_ = 0;
