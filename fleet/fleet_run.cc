@@ -17,10 +17,16 @@ namespace cairn {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using UtcTime = std::chrono::sys_time<std::chrono::milliseconds>;
+
+UtcTime utcNow() {
+  return std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+}
 
 struct Pending {
   ListEntry entry;
   Clock::time_point started;
+  UtcTime startedUtc;
 };
 
 long long millisecondsSince(Clock::time_point start) {
@@ -41,12 +47,14 @@ std::optional<std::size_t> countListed(const FleetOptions& options) {
   return count;
 }
 
-PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long ms) {
+PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime started,
+                  long long ms) {
   const auto decoded =
       result.end == WorkerEnd::Finished ? decodeCheckResult(result.output) : std::nullopt;
   PcRecord record = decoded.value_or(PcRecord{});
   record.pc = entry.listed;
   record.line = entry.line;
+  record.started = started;
   record.ms = ms;
   if (decoded) {
     record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
@@ -66,6 +74,7 @@ PcRecord badValueRecord(const ListEntry& entry) {
   record.line = entry.line;
   record.exitCode = ExitBadValue;
   record.reason = reasonFor(ExitBadValue, Step::None, StatusSuccess);
+  record.started = utcNow();
   return record;
 }
 
@@ -124,17 +133,18 @@ class FleetRun {
           deferred_ = std::move(entry);
           return;
         }
-        write(recordOf(*entry, {}, 0));
+        write(recordOf(*entry, {}, utcNow(), 0));
         continue;
       }
-      pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now()});
+      pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now(), utcNow()});
     }
   }
 
   void finished(const WorkerResult& result) {
     const auto it = pending_.find(result.id);
     if (it == pending_.end()) return;
-    write(recordOf(it->second.entry, result, millisecondsSince(it->second.started)));
+    write(recordOf(it->second.entry, result, it->second.startedUtc,
+                   millisecondsSince(it->second.started)));
     pending_.erase(it);
   }
 

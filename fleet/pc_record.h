@@ -2,6 +2,7 @@
 // fields are listed in fleet/record_fields.cc.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,6 +19,9 @@ struct PcRecord {
   std::string reason;
   CheckRecord check;
   long long ms = 0;
+  // When its check began (for a bad value: when its line was read), so that the records of
+  // several runs can be put in order.
+  std::chrono::sys_time<std::chrono::milliseconds> started{};
 };
 
 // The CSV header line, without its line end.

@@ -1,5 +1,7 @@
 #include "fleet/record_fields.h"
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
 #include "platform/status.h"
@@ -27,6 +29,20 @@ bool takeOptionalText(const Json& value, std::optional<std::string>& field) {
   if (!value.is_string()) return false;
   field = value.get<std::string>();
   return true;
+}
+
+// ISO 8601 in UTC with milliseconds, as 2026-12-07T08:15:02.123Z.
+std::string utcText(std::chrono::sys_time<std::chrono::milliseconds> time) {
+  using namespace std::chrono;
+  const auto day = floor<days>(time);
+  const year_month_day date(day);
+  const hh_mm_ss clock(time - day);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                int(clock.minutes().count()), int(clock.seconds().count()),
+                int(clock.subseconds().count()));
+  return text;
 }
 
 // The status means something only where a step failed.
@@ -86,6 +102,8 @@ constexpr RecordField Fields[] = {
      [](const PcRecord& r) { return optionalText(r.check.policyDefaultDomain); },
      [](PcRecord& r, const Json& v) { return takeOptionalText(v, r.check.policyDefaultDomain); }},
     {"ms", "ms", [](const PcRecord& r) { return Json(r.ms); }, nullptr},
+    {"started", "started (UTC)", [](const PcRecord& r) { return Json(utcText(r.started)); },
+     nullptr},
 };
 
 }  // namespace

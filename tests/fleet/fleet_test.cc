@@ -19,6 +19,7 @@
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
+#include "fleet/safe_cell.h"
 #include "platform/status.h"
 #include "tests/fakes/fake_platform.h"
 
@@ -145,10 +146,13 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   record.check.step = Step::SetDefaultDomainName;
   record.check.status = StatusAccessDenied;
   record.check.defaultDomainBefore = "OLD";
+  record.started =
+      std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::milliseconds(29702123);
   const std::string row = csvRow(record);
   EXPECT_EQ(
       row,
-      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,0");
+      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
+      "0,2026-12-07T08:15:02.123Z");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   for (const std::string& noRecord :
@@ -158,6 +162,21 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
 
 // The worker hands back every field its check filled in, as the check run left it; a result cut
 // short is none.
+TEST(FleetTest, SafeCellsKeepFormulasAndControlBytesOut) {
+  for (const auto& [text, cell] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"=1+2", "'=1+2"},
+           {"+1", "'+1"},
+           {"-1", "'-1"},
+           {"@SUM(A1)", "'@SUM(A1)"},
+           {"\tx", "'?x"},
+           {"\rx", "'?x"},
+           {"OLD\x1b[31mDOM\x7f", "OLD?[31mDOM?"},
+           {"a=b-c", "a=b-c"},
+           {"", ""},
+       })
+    EXPECT_EQ(safeCell(text), cell) << text;
+}
+
 TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
   struct Case {
     const char* name;
