@@ -23,6 +23,7 @@ add_library(cairn_fleet STATIC
   fleet/progress.cc
   fleet/reasons.cc
   fleet/safe_cell.cc
+  fleet/step_reports.cc
   fleet/record_files.cc
   fleet/summary.cc
 )

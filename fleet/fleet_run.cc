@@ -65,6 +65,8 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime st
     record.exitCode = CrashedExitCode;
     record.reason = ReasonCrashed;
   }
+  // How far a check that did not finish got: the step it was in, and its address.
+  if (!decoded) takeProgress(result.progress, record);
   return record;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "fleet/reasons.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -45,9 +46,11 @@ std::string utcText(std::chrono::sys_time<std::chrono::milliseconds> time) {
   return text;
 }
 
-// The status means something only where a step failed.
+// The status means something only where a step failed: a check stopped at its deadline, or one
+// that crashed, names the step it was in, which has none.
 bool failed(const PcRecord& r) {
-  return r.check.step != Step::None;
+  return r.check.step != Step::None && r.reason != ReasonStoppedAtDeadline &&
+         r.reason != ReasonCrashed;
 }
 
 constexpr RecordField Fields[] = {

@@ -26,12 +26,28 @@
 namespace cairn {
 namespace {
 
-// Workers that run each check at once in this process, against the fake platform's PC01.
+// Workers that run each check at once in this process, against the fake platform's PC01. A check
+// that enters the step stopAt ends there as end, as a child stopped at its deadline or one that
+// crashed would, with the progress it sent until then.
 class InProcessWorkers final : public Workers {
  public:
+  std::string stopAt;
+  WorkerEnd end = WorkerEnd::Finished;
+
   bool start(std::uint64_t id, const std::string& input) override {
+    struct Stopped {};
     fakes::FakePlatform fake;
-    ended_.push_back({id, WorkerEnd::Finished, runCheckJob(input, fake.platform)});
+    std::string last;
+    const WorkerProgress progress = [&](const std::string& text) {
+      last = text;
+      if (!stopAt.empty() && nlohmann::json::parse(text).at("step") == stopAt) throw Stopped{};
+    };
+    try {
+      ended_.push_back(
+          {id, WorkerEnd::Finished, runCheckJob(input, fake.platform, progress), last});
+    } catch (const Stopped&) {
+      ended_.push_back({id, end, {}, last});
+    }
     return true;
   }
   std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
@@ -200,13 +216,48 @@ TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
     FleetOptions options;
     options.domain = "NEWDOM";
     options.setDefault = true;
-    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform);
+    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform, {});
     const auto decoded = decodeCheckResult(result);
     ASSERT_TRUE(decoded) << c.name;
     EXPECT_EQ(jsonLine(*decoded), jsonLine(expected)) << c.name;
     EXPECT_FALSE(decodeCheckResult(result.substr(0, result.size() - 1))) << c.name;
     EXPECT_FALSE(decodeCheckResult("{}")) << c.name;
   }
+}
+
+TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
+  struct Case {
+    const char* stopAt;
+    WorkerEnd end;
+    const char* reason;
+    const char* address;
+  };
+  const auto jsonl = std::filesystem::temp_directory_path() / "cairn-fleet-unfinished.jsonl";
+  for (const Case& c : std::initializer_list<Case>{
+           {"gethostbyname", WorkerEnd::StoppedAtDeadline, "stopped-at-deadline", ""},
+           {"NetWkstaGetInfo", WorkerEnd::StoppedAtDeadline, "stopped-at-deadline", "10.1.2.3"},
+           {"RegSetValueEx AltDefaultDomainName", WorkerEnd::Crashed, "crashed", "10.1.2.3"},
+       }) {
+    std::filesystem::remove(jsonl);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = true;
+    options.pcs = {"pc01"};
+    options.jsonlPath = jsonl.string();
+    InProcessWorkers workers;
+    workers.stopAt = c.stopAt;
+    workers.end = c.end;
+    std::istringstream none;
+    std::ostringstream out, err;
+    runFleet(options, workers, {none, out, err});
+    const auto record = nlohmann::json::parse(readFile(jsonl));
+    EXPECT_EQ(record.at("reason"), c.reason) << c.stopAt;
+    EXPECT_EQ(record.at("step"), c.stopAt);
+    EXPECT_EQ(record.at("address"), c.address) << c.stopAt;
+    EXPECT_TRUE(record.at("status").is_null()) << c.stopAt;
+    EXPECT_EQ(record.at("status_name"), "") << c.stopAt;
+  }
+  std::filesystem::remove(jsonl);
 }
 
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {

@@ -3,7 +3,8 @@
 # running lab, through its command line and its record files only.
 #   records      every lab PC once: each record's exit code, reason, step and status
 #   credentials  a wrong password, an account without rights, the Samba module missing
-#   ends         a check stopped at its deadline, and one that crashes
+#   ends         a check stopped at its deadline, and one that crashes: each with its address and
+#                the step it was in
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
@@ -72,7 +73,9 @@ case $group in
     ;;
   ends)
     run "$fleet" --domain newdom --deadline 1 --pc pc05 --csv "$work/d.csv" >/dev/null || true
-    expect_record "$work/d.csv" pc05 2 stopped-at-deadline - -
+    # A check that did not finish still names the step it was in, and its address.
+    expect_record "$work/d.csv" pc05 2 stopped-at-deadline NetWkstaGetInfo -
+    [[ $(field "$work/d.csv" pc05 3) == 127.0.10.5 ]] || fail "stopped pc05: address '$(field "$work/d.csv" pc05 3)'"
     run "$fleet" --domain newdom --pc pc05 --pc pc02 --csv "$work/c.csv" >/dev/null &
     runner=$!
     for _ in $(seq 100); do  # the worker of pc05 is the one still running once pc02 is recorded
@@ -82,7 +85,8 @@ case $group in
       break
     done
     wait "$runner" || true
-    expect_record "$work/c.csv" pc05 255 crashed - -
+    expect_record "$work/c.csv" pc05 255 crashed NetWkstaGetInfo -
+    [[ $(field "$work/c.csv" pc05 3) == 127.0.10.5 ]] || fail "crashed pc05: address '$(field "$work/c.csv" pc05 3)'"
     expect_record "$work/c.csv" pc02 8 wrong-domain - -
     ;;
   resume)
