@@ -57,8 +57,9 @@ Existing readRecorded(const std::string& path, bool csv, std::vector<std::string
 std::string openOutputFile(const std::string& path, bool append, FileHandle& file) {
   std::error_code error;
   const fs::file_status status = fs::status(path, error);
-  if (fs::exists(status) && !fs::is_regular_file(status))
-    return fs::is_directory(status) ? "a directory, not a file" : "not a regular file";
+  // A device (/dev/null, NUL) is taken, as writing to it is what the user asked for.
+  if (fs::is_directory(status)) return "a directory, not a file";
+  if (fs::is_fifo(status) || fs::is_socket(status)) return "a fifo or a socket, not a file";
   file.reset(std::fopen(path.c_str(), append ? "ab" : "wb"));
   if (!file) return std::strerror(errno);
   std::setvbuf(file.get(), nullptr, _IONBF, 0);

@@ -23,9 +23,9 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens path for writing (appending, or replacing it), unbuffered, so that every write reaches
-// the file at once and a failed one leaves nothing behind to be written later. Only a regular
-// file (or none yet) is taken: a directory, a fifo or a device is refused before it is opened,
-// since opening a fifo waits for a reader. Returns the cause on failure.
+// the file at once and a failed one leaves nothing behind to be written later. A directory, a
+// fifo or a socket is refused before it is opened, since opening a fifo waits for a reader.
+// Returns the cause on failure.
 std::string openOutputFile(const std::string& path, bool append, FileHandle& file);
 
 // Writes text with one call and flushes it; the cause (strerror) when it is not all written.
