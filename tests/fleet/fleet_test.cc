@@ -303,7 +303,7 @@ TEST(FleetTest, BadInputGivesAnErrorOrABadValueRecord) {
   const std::string folder = (dir / "folder").string();
   std::ofstream(dir / "pc01") << "pc01\n";
   std::ofstream(dir / "long") << std::string(1 << 20, 'A') << "\npc01\n";
-  std::ofstream(dir / "nul", std::ios::binary) << std::string("pc\0x\nPC01\0\npc01\n", 16);
+  std::ofstream(dir / "zeros", std::ios::binary) << std::string("pc\0x\nPC01\0\npc01\n", 16);
   std::ofstream(dir / "blank") << std::string(100000, '\n') << "pc01\n";
 #ifndef _WIN32
   ASSERT_EQ(::mkfifo((dir / "fifo").string().c_str(), 0600), 0);
@@ -329,7 +329,7 @@ TEST(FleetTest, BadInputGivesAnErrorOrABadValueRecord) {
            {"html fifo", "pc01", &FleetOptions::htmlPath, (dir / "fifo").string(), 2, "a fifo", ""},
 #endif
            {"1 MB line", "long", &FleetOptions::jsonlPath, jsonl, 1, "", "99 0 "},
-           {"NUL bytes", "nul", &FleetOptions::jsonlPath, jsonl, 1, "", "99 99 0 "},
+           {"NUL bytes", "zeros", &FleetOptions::jsonlPath, jsonl, 1, "", "99 99 0 "},
            {"blank lines", "blank", &FleetOptions::jsonlPath, jsonl, 0, "", "0 "},
        }) {
     std::filesystem::remove(jsonl);
