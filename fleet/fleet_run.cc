@@ -101,9 +101,10 @@ class FleetRun {
     }
     summary_.wallSeconds = secondsSinceStart();
     progress_.clear();
+    // The page's own summary says whether the record files failed; its last write may fail too.
     summary_.recordsIncomplete = files_.failed() || html_.failed();
     if (!html_.failed()) reportWriteError(html_.finish(summary_));
-    summary_.recordsIncomplete = files_.failed() || html_.failed();
+    summary_.recordsIncomplete = summary_.recordsIncomplete || html_.failed();
     streams_.out << summaryText(summary_) << std::flush;
     if (summary_.recordsIncomplete) return FleetExitRecordsIncomplete;
     if (summary_.interrupted) return FleetExitInterrupted;
