@@ -1,6 +1,8 @@
 // The step of a check that failed: the platform call whose failure ended it, each named once in
 // the table below. The names are what the records show, and for the reads and writes of the
-// Winlogon values they name the value too.
+// Winlogon values they name the value too. A check that was stopped at its deadline, or that
+// crashed, is recorded with the step it was in; the read of the logon-domain policy is such a
+// step only, since its failure ends no check.
 #pragma once
 
 #include <optional>
@@ -19,7 +21,8 @@
   X(QueryDefaultDomainName, "RegQueryValueEx DefaultDomainName")       \
   X(QueryAltDefaultDomainName, "RegQueryValueEx AltDefaultDomainName") \
   X(SetDefaultDomainName, "RegSetValueEx DefaultDomainName")           \
-  X(SetAltDefaultDomainName, "RegSetValueEx AltDefaultDomainName")
+  X(SetAltDefaultDomainName, "RegSetValueEx AltDefaultDomainName")     \
+  X(QueryDefaultLogonDomain, "RegQueryValueEx DefaultLogonDomain")
 
 namespace cairn {
 

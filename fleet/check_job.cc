@@ -2,6 +2,7 @@
 
 #include "check/check_run.h"
 #include "fleet/record_fields.h"
+#include "fleet/step_reports.h"
 
 namespace cairn {
 namespace {
@@ -19,7 +20,8 @@ std::string encodeJob(const FleetOptions& options, const std::string& hostValue)
       .dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string runCheckJob(const std::string& job, Platform& platform) {
+std::string runCheckJob(const std::string& job, Platform& platform,
+                        const WorkerProgress& progress) {
   const Json in = Json::parse(job);
   RunOptions options;
   options.hostText = in.at("host").get<std::string>();
@@ -31,7 +33,8 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
   // A check in a worker never writes to the terminal or files the fleet command shares.
   ReportPrinter printer(platform.console, PrinterOutput::Discarded);
   PcRecord record;
-  record.exitCode = runCheck(options, printer, platform, record.check);
+  StepReports reports(platform, record.check, progress);
+  record.exitCode = runCheck(options, printer, reports.platform(), record.check);
   // The fields the check filled in, under the keys of the record files. Names and values travel
   // as UTF-8, the narrow code page of POSIX systems; a byte sequence that is not UTF-8 arrives
   // as U+FFFD.
@@ -52,6 +55,15 @@ std::optional<PcRecord> decodeCheckResult(const std::string& text) {
     if (value == json.end() || !field.fromWorker(record, *value)) return std::nullopt;
   }
   return record;
+}
+
+void takeProgress(const std::string& text, PcRecord& record) {
+  const Json json = Json::parse(text, nullptr, false);
+  if (json.is_discarded() || !json.is_object()) return;
+  for (const RecordField& field : recordFields()) {
+    const auto value = json.find(field.key);
+    if (field.fromWorker && value != json.end()) field.fromWorker(record, *value);
+  }
 }
 
 }  // namespace cairn

@@ -8,16 +8,23 @@
 #include "fleet/fleet_options.h"
 #include "fleet/pc_record.h"
 #include "platform/platform.h"
+#include "platform/workers.h"
 
 namespace cairn {
 
 std::string encodeJob(const FleetOptions& options, const std::string& hostValue);
 
 // Runs the job on platform and encodes its result. Nothing is printed and no title is set.
-std::string runCheckJob(const std::string& job, Platform& platform);
+// Before each step that can keep it waiting, the check hands progress the step and the address
+// it has so far (see fleet/step_reports.h).
+std::string runCheckJob(const std::string& job, Platform& platform, const WorkerProgress& progress);
 
 // A record with the fields the worker's check filled in, or nothing for a text that is no
 // whole result (a child that died while writing it).
 std::optional<PcRecord> decodeCheckResult(const std::string& text);
+
+// Lays the fields a progress text names (the address, the step the check was in) over record;
+// a text that is no progress report changes nothing.
+void takeProgress(const std::string& text, PcRecord& record);
 
 }  // namespace cairn

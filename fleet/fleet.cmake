@@ -22,6 +22,8 @@ add_library(cairn_fleet STATIC
   fleet/record_fields.cc
   fleet/progress.cc
   fleet/reasons.cc
+  fleet/safe_cell.cc
+  fleet/step_reports.cc
   fleet/record_files.cc
   fleet/summary.cc
 )

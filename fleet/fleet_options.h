@@ -37,6 +37,7 @@ struct FleetCommand {
 inline constexpr int FleetExitAllPassed = 0;
 inline constexpr int FleetExitSomeFailed = 1;
 inline constexpr int FleetExitCannotRun = 2;
+inline constexpr int FleetExitRecordsIncomplete = 3;  // a record file or the page failed
 inline constexpr int FleetExitInterrupted = 130;
 
 // Reads the arguments; help and version go to standard output, errors to standard error.

@@ -1,6 +1,7 @@
 #include "fleet/fleet_run.h"
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <map>
 
@@ -16,10 +17,16 @@ namespace cairn {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using UtcTime = std::chrono::sys_time<std::chrono::milliseconds>;
+
+UtcTime utcNow() {
+  return std::chrono::floor<std::chrono::milliseconds>(std::chrono::system_clock::now());
+}
 
 struct Pending {
   ListEntry entry;
   Clock::time_point started;
+  UtcTime startedUtc;
 };
 
 long long millisecondsSince(Clock::time_point start) {
@@ -40,12 +47,14 @@ std::optional<std::size_t> countListed(const FleetOptions& options) {
   return count;
 }
 
-PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long ms) {
+PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime started,
+                  long long ms) {
   const auto decoded =
       result.end == WorkerEnd::Finished ? decodeCheckResult(result.output) : std::nullopt;
   PcRecord record = decoded.value_or(PcRecord{});
   record.pc = entry.listed;
   record.line = entry.line;
+  record.started = started;
   record.ms = ms;
   if (decoded) {
     record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
@@ -56,6 +65,8 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long 
     record.exitCode = CrashedExitCode;
     record.reason = ReasonCrashed;
   }
+  // How far a check that did not finish got: the step it was in, and its address.
+  if (!decoded) takeProgress(result.progress, record);
   return record;
 }
 
@@ -65,6 +76,7 @@ PcRecord badValueRecord(const ListEntry& entry) {
   record.line = entry.line;
   record.exitCode = ExitBadValue;
   record.reason = reasonFor(ExitBadValue, Step::None, StatusSuccess);
+  record.started = utcNow();
   return record;
 }
 
@@ -89,8 +101,12 @@ class FleetRun {
     }
     summary_.wallSeconds = secondsSinceStart();
     progress_.clear();
+    // The page's own summary says whether the record files failed; its last write may fail too.
+    summary_.recordsIncomplete = files_.failed() || html_.failed();
+    if (!html_.failed()) reportWriteError(html_.finish(summary_));
+    summary_.recordsIncomplete = summary_.recordsIncomplete || html_.failed();
     streams_.out << summaryText(summary_) << std::flush;
-    html_.finish(summary_);
+    if (summary_.recordsIncomplete) return FleetExitRecordsIncomplete;
     if (summary_.interrupted) return FleetExitInterrupted;
     return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
   }
@@ -104,7 +120,8 @@ class FleetRun {
   }
 
   void startMore() {
-    while (!summary_.interrupted && workers_.running() < static_cast<std::size_t>(options_.jobs)) {
+    while (!summary_.interrupted && !files_.failed() && !html_.failed() &&
+           workers_.running() < static_cast<std::size_t>(options_.jobs)) {
       std::optional<ListEntry> entry = deferred_ ? std::move(deferred_) : list_.next();
       deferred_.reset();
       if (!entry) return;
@@ -119,25 +136,35 @@ class FleetRun {
           deferred_ = std::move(entry);
           return;
         }
-        write(recordOf(*entry, {}, 0));
+        write(recordOf(*entry, {}, utcNow(), 0));
         continue;
       }
-      pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now()});
+      pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now(), utcNow()});
     }
   }
 
   void finished(const WorkerResult& result) {
     const auto it = pending_.find(result.id);
     if (it == pending_.end()) return;
-    write(recordOf(it->second.entry, result, millisecondsSince(it->second.started)));
+    write(recordOf(it->second.entry, result, it->second.startedUtc,
+                   millisecondsSince(it->second.started)));
     pending_.erase(it);
   }
 
   void write(const PcRecord& record) {
-    files_.write(record);
-    html_.addRow(record);
+    if (files_.failed()) ++summary_.unrecorded;
+    reportWriteError(files_.write(record));
+    reportWriteError(html_.addRow(record));
     summary_.add(record, options_.domain);
     progress_.update(summary_.checked, summary_.passed, summary_.failed(), secondsSinceStart());
+  }
+
+  // The first failed write of a record file or the page stops the run from starting new checks
+  // (startMore); the checks still running end as usual, and their records go where they can.
+  void reportWriteError(const std::string& error) {
+    if (error.empty()) return;
+    progress_.clear();
+    streams_.err << "cairnmark-fleet: " << error << "; no new PC is started\n" << std::flush;
   }
 
   double secondsSinceStart() const {
@@ -163,6 +190,12 @@ class FleetRun {
 int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams) {
   std::ifstream file;
   if (options.pcs.empty() && options.listPath != "-") {
+    // A directory opens as a stream that reads as an empty list, which would pass as a run.
+    std::error_code ignored;
+    if (std::filesystem::is_directory(options.listPath, ignored)) {
+      streams.err << "cairnmark-fleet: " << options.listPath << ": a directory, not a list\n";
+      return FleetExitCannotRun;
+    }
     file.open(options.listPath);
     if (!file) {
       streams.err << "cairnmark-fleet: " << options.listPath << ": cannot read the list\n";

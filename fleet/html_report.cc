@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "fleet/record_fields.h"
+#include "fleet/safe_cell.h"
 
 namespace cairn {
 namespace {
@@ -84,7 +85,7 @@ document.querySelectorAll('#records th').forEach(function (th, column) {
 )";
 
 std::string cell(std::string_view text) {
-  return "<td>" + escaped(text) + "</td>";
+  return "<td>" + escaped(safeCell(text)) + "</td>";
 }
 
 std::string chart(const FleetSummary& summary) {
@@ -116,32 +117,37 @@ std::string chart(const FleetSummary& summary) {
 
 std::string HtmlReport::open(const std::string& path, const std::string& domain) {
   if (path.empty()) return {};
-  file_.reset(std::fopen(path.c_str(), "wb"));
-  if (!file_) return "--html " + path + ": " + std::strerror(errno);
+  path_ = path;
+  if (const std::string cause = openOutputFile(path, false, file_); !cause.empty())
+    return "--html " + path + ": " + cause;
   std::string head = Head;
   head.replace(head.find("%DOMAIN%"), 8, escaped(domain));
   head += tableHead();
-  write(head);
-  return {};
+  return write(head);
 }
 
-void HtmlReport::addRow(const PcRecord& r) {
-  if (!file_) return;
+std::string HtmlReport::addRow(const PcRecord& r) {
   std::string row = r.exitCode == 0 ? "<tr>" : "<tr class=\"fail\">";
   for (const RecordField& field : recordFields()) row += cell(fieldText(field.value(r)));
-  write(row + "</tr>\n");
+  return write(row + "</tr>\n");
 }
 
-void HtmlReport::finish(const FleetSummary& summary) {
-  if (!file_) return;
-  write("</tbody></table>\n<section id=\"summary\"><h1>cairnmark-fleet</h1>\n<pre>" +
-        escaped(summaryText(summary)) + "</pre>\n" + chart(summary) + "</section>\n" + SortScript +
-        "</body></html>\n");
+std::string HtmlReport::finish(const FleetSummary& summary) {
+  const std::string error =
+      write("</tbody></table>\n<section id=\"summary\"><h1>cairnmark-fleet</h1>\n<pre>" +
+            escaped(summaryText(summary)) + "</pre>\n" + chart(summary) + "</section>\n" +
+            SortScript + "</body></html>\n");
   file_.reset();
+  return error;
 }
 
-void HtmlReport::write(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), file_.get());
+std::string HtmlReport::write(const std::string& text) {
+  if (!file_ || failed_) return {};
+  const std::string cause = writeAll(file_.get(), text);
+  if (cause.empty()) return {};
+  failed_ = true;
+  file_.reset();
+  return "--html " + path_ + ": " + cause;
 }
 
 }  // namespace cairn

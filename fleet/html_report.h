@@ -15,12 +15,18 @@ class HtmlReport {
  public:
   // Creates (or replaces) the page; an error text naming --html when it cannot be written.
   std::string open(const std::string& path, const std::string& domain);
-  void addRow(const PcRecord& record);
-  void finish(const FleetSummary& summary);
+  // Each returns the error text naming --html, the file and the cause when the page could not
+  // be written; the page is then left as it is, and written to no more.
+  std::string addRow(const PcRecord& record);
+  std::string finish(const FleetSummary& summary);
+
+  bool failed() const { return failed_; }
 
  private:
-  void write(const std::string& text);
+  std::string write(const std::string& text);
+  std::string path_;
   FileHandle file_;
+  bool failed_ = false;
 };
 
 }  // namespace cairn

@@ -12,9 +12,9 @@ int main(int argc, char** argv) {
   using namespace cairn;
   // Every worker builds the system's services afresh, so no connection or handle of one PC's
   // check is ever seen by another's.
-  const WorkerFunction work = [argc, argv](const std::string& job) {
+  const WorkerFunction work = [argc, argv](const std::string& job, const WorkerProgress& progress) {
     SystemPlatform system(argc, argv);
-    return runCheckJob(job, system.platform());
+    return runCheckJob(job, system.platform(), progress);
   };
   if (serveAsWorker(argc, argv, work)) return 0;
 

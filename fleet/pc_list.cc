@@ -1,6 +1,7 @@
 #include "fleet/pc_list.h"
 
 #include "check/value_rules.h"
+#include "fleet/safe_cell.h"
 
 namespace cairn {
 namespace {
@@ -54,6 +55,7 @@ std::optional<ListEntry> PcList::next() {
     if (!listed || !seen_.insert(pcKey(*listed)).second) continue;
     ListEntry entry;
     entry.listed = std::move(*listed);
+    if (!recordedCells_.empty() && recordedCells_.count(pcKey(safeCell(entry.listed)))) continue;
     entry.line = line_;
     entry.hostValue = normalizeSwitchValue(entry.listed);
     entry.wellFormed = isOneItem(entry.hostValue);
@@ -64,6 +66,13 @@ std::optional<ListEntry> PcList::next() {
 
 bool PcList::skip(const std::string& listed) {
   return seen_.insert(pcKey(stripLine(listed))).second;
+}
+
+bool PcList::skipCell(const std::string& cell) {
+  // A cell with a leading apostrophe or a '?' may stand for another listed text; the plain
+  // text is kept as well, for a list that holds the cell's text itself.
+  if (cell.find_first_of("'?") != std::string::npos) recordedCells_.insert(pcKey(stripLine(cell)));
+  return skip(cell);
 }
 
 }  // namespace cairn

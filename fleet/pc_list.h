@@ -31,6 +31,9 @@ class PcList {
   // Marks a PC as handled already (a record of an earlier run), so that next skips it. False
   // when it was marked or handed out before.
   bool skip(const std::string& listed);
+  // The same for the pc cell of a CSV record, which holds the listed text as a safe cell; a PC
+  // whose cell differs from its listed text is then known by its cell.
+  bool skipCell(const std::string& cell);
 
  private:
   std::optional<std::string> nextLine();
@@ -39,6 +42,7 @@ class PcList {
   std::vector<std::string> names_;
   std::size_t line_ = 0;
   std::unordered_set<std::string> seen_;
+  std::unordered_set<std::string> recordedCells_;  // only cells that differ from a listed text
 };
 
 // The text a line of a list names a PC by, blanks around it cut off, or nothing for a blank

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fleet/record_fields.h"
+#include "fleet/safe_cell.h"
 
 namespace cairn {
 namespace {
@@ -37,7 +38,7 @@ std::string csvRow(const PcRecord& r) {
   std::string row;
   const char* separator = "";
   for (const RecordField& field : recordFields()) {
-    row += separator + csvField(fieldText(field.value(r)));
+    row += separator + csvField(safeCell(fieldText(field.value(r))));
     separator = ",";
   }
   return row;

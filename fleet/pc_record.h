@@ -2,6 +2,7 @@
 // fields are listed in fleet/record_fields.cc.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -18,11 +19,14 @@ struct PcRecord {
   std::string reason;
   CheckRecord check;
   long long ms = 0;
+  // When its check began (for a bad value: when its line was read), so that the records of
+  // several runs can be put in order.
+  std::chrono::sys_time<std::chrono::milliseconds> started{};
 };
 
 // The CSV header line, without its line end.
 std::string csvHeader();
-// One CSV row (RFC 4180 quoting), without its line end.
+// One CSV row (RFC 4180 quoting, every field a safe cell), without its line end.
 std::string csvRow(const PcRecord& record);
 // One JSON object on one line, without its line end. Bytes that are not UTF-8 become U+FFFD.
 std::string jsonLine(const PcRecord& record);

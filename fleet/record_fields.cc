@@ -1,7 +1,10 @@
 #include "fleet/record_fields.h"
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
 
+#include "fleet/reasons.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -29,9 +32,25 @@ bool takeOptionalText(const Json& value, std::optional<std::string>& field) {
   return true;
 }
 
-// The status means something only where a step failed.
+// ISO 8601 in UTC with milliseconds, as 2026-12-07T08:15:02.123Z.
+std::string utcText(std::chrono::sys_time<std::chrono::milliseconds> time) {
+  using namespace std::chrono;
+  const auto day = floor<days>(time);
+  const year_month_day date(day);
+  const hh_mm_ss clock(time - day);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02d.%03dZ", int(date.year()),
+                unsigned(date.month()), unsigned(date.day()), int(clock.hours().count()),
+                int(clock.minutes().count()), int(clock.seconds().count()),
+                int(clock.subseconds().count()));
+  return text;
+}
+
+// The status means something only where a step failed: a check stopped at its deadline, or one
+// that crashed, names the step it was in, which has none.
 bool failed(const PcRecord& r) {
-  return r.check.step != Step::None;
+  return r.check.step != Step::None && r.reason != ReasonStoppedAtDeadline &&
+         r.reason != ReasonCrashed;
 }
 
 constexpr RecordField Fields[] = {
@@ -86,6 +105,8 @@ constexpr RecordField Fields[] = {
      [](const PcRecord& r) { return optionalText(r.check.policyDefaultDomain); },
      [](PcRecord& r, const Json& v) { return takeOptionalText(v, r.check.policyDefaultDomain); }},
     {"ms", "ms", [](const PcRecord& r) { return Json(r.ms); }, nullptr},
+    {"started", "started (UTC)", [](const PcRecord& r) { return Json(utcText(r.started)); },
+     nullptr},
 };
 
 }  // namespace

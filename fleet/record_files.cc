@@ -1,85 +1,155 @@
 #include "fleet/record_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
+
+#include "fleet/safe_cell.h"
 
 namespace cairn {
 namespace {
 
-void writeLine(std::FILE* file, const std::string& text) {
-  if (file == nullptr) return;
-  const std::string line = text + '\n';
-  std::fwrite(line.data(), 1, line.size(), file);
-  std::fflush(file);
-}
+namespace fs = std::filesystem;
 
 struct Existing {
-  bool present = false;
-  bool empty = true;
-  bool endsWithNewline = true;
-  std::string firstLine;
+  std::uintmax_t wholeLines = 0;  // the bytes up to and including the last line end
+  bool foreign = false;           // a CSV file whose first line is no record header
 };
 
-Existing inspect(const std::string& path) {
+// A CSV file holds a PC's listed text as a safe cell, so the PCs of both forms are matched in
+// that form.
+std::string recordKey(const std::string& pc) {
+  return pcKey(safeCell(pc));
+}
+
+// Reads a file that a run resumes: the PCs recorded in its whole lines. A last line without its
+// line end is not read, as a record torn in the middle may still look whole.
+Existing readRecorded(const std::string& path, bool csv, std::vector<std::string>& pcs) {
   Existing existing;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return existing;
-  existing.present = true;
-  std::getline(in, existing.firstLine);
-  // A file saved by a Windows tool ends its lines with CR LF.
-  if (!existing.firstLine.empty() && existing.firstLine.back() == '\r')
-    existing.firstLine.pop_back();
-  in.clear();
-  in.seekg(0, std::ios::end);
-  const auto size = static_cast<long long>(in.tellg());
-  existing.empty = size <= 0;
-  if (!existing.empty) {
-    in.seekg(size - 1);
-    existing.endsWithNewline = in.get() == '\n';
+  std::string line;
+  while (std::getline(in, line)) {
+    const bool first = existing.wholeLines == 0;
+    if (in.eof()) {
+      // A torn header alone is the start of a new file, not someone else's file.
+      existing.foreign = first && csv && !csvHeader().starts_with(line);
+      break;
+    }
+    existing.wholeLines += line.size() + 1;
+    // A file saved by a Windows tool ends its lines with CR LF.
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (first && csv) {
+      existing.foreign = line != csvHeader();
+      if (existing.foreign) break;
+      continue;
+    }
+    const auto pc = csv ? recordedPcOfCsv(line) : recordedPcOfJson(line);
+    if (pc) pcs.push_back(*pc);
   }
   return existing;
 }
 
 }  // namespace
 
+std::string openOutputFile(const std::string& path, bool append, FileHandle& file) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  // A device (/dev/null, NUL) is taken, as writing to it is what the user asked for.
+  if (fs::is_directory(status)) return "a directory, not a file";
+  if (fs::is_fifo(status) || fs::is_socket(status)) return "a fifo or a socket, not a file";
+  file.reset(std::fopen(path.c_str(), append ? "ab" : "wb"));
+  if (!file) return std::strerror(errno);
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return {};
+}
+
+std::string writeAll(std::FILE* file, const std::string& text) {
+  errno = 0;
+  const bool whole = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  if (std::fflush(file) == 0 && whole) return {};
+  return std::strerror(errno != 0 ? errno : EIO);
+}
+
 std::string RecordFiles::openOne(const std::string& option, const std::string& path, bool resume,
-                                 bool csv, PcList& list, FileHandle& file) {
+                                 bool csv, std::vector<std::string>& pcs) {
   if (path.empty()) return {};
-  const std::string name = option + " " + path + ": ";
-  const Existing existing = inspect(path);
-  if (!existing.empty && !resume)
-    return name + "the file exists; give --resume to add to it, or name another file";
-  if (!existing.empty && csv && existing.firstLine != csvHeader())
-    return name + "not a record file of cairnmark-fleet (its first line is no record header)";
-  file.reset(std::fopen(path.c_str(), "ab"));
-  if (!file) return name + std::strerror(errno);
-  if (!existing.empty) {
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-      const auto pc = csv ? recordedPcOfCsv(line) : recordedPcOfJson(line);
-      if (!pc) continue;
-      if (list.skip(*pc)) ++alreadyRecorded_;
+  File file{option + " " + path, path, csv, nullptr, 0, {}};
+  const std::string name = file.name + ": ";
+  std::error_code error;
+  const auto status = fs::status(path, error);
+  const bool regular = fs::is_regular_file(status);
+  const std::uintmax_t size = regular ? fs::file_size(path, error) : 0;
+  if (regular && size > 0) {
+    if (!resume) return name + "the file exists; give --resume to add to it, or name another file";
+    const Existing existing = readRecorded(path, csv, pcs);
+    for (const std::string& pc : pcs) file.recorded.insert(recordKey(pc));
+    if (existing.foreign)
+      return name + "not a record file of cairnmark-fleet (its first line is no record header)";
+    if (existing.wholeLines < size) {
+      fs::resize_file(path, existing.wholeLines, error);
+      if (error) return name + "cannot cut off its torn last line: " + error.message();
     }
-    // A line cut short by a killed run is ended, so that the next record starts a line of its own.
-    if (!existing.endsWithNewline) writeLine(file.get(), "");
-  } else if (csv) {
-    writeLine(file.get(), csvHeader());
+    file.size = existing.wholeLines;
   }
+  if (const std::string cause = openOutputFile(path, true, file.handle); !cause.empty())
+    return name + cause;
+  if (csv && file.size == 0) {
+    if (const std::string cause = writeAll(file.handle.get(), csvHeader() + '\n'); !cause.empty())
+      return name + cause;
+    file.size = csvHeader().size() + 1;
+  }
+  files_.push_back(std::move(file));
   return {};
 }
 
 std::string RecordFiles::open(const FleetOptions& options, PcList& list) {
-  std::string error = openOne("--csv", options.csvPath, options.resume, true, list, csv_);
-  if (error.empty())
-    error = openOne("--jsonl", options.jsonlPath, options.resume, false, list, jsonl_);
-  return error;
+  std::vector<std::string> csvPcs, jsonPcs;
+  std::string error = openOne("--csv", options.csvPath, options.resume, true, csvPcs);
+  if (error.empty()) error = openOne("--jsonl", options.jsonlPath, options.resume, false, jsonPcs);
+  if (!error.empty()) return error;
+  // A PC is recorded when every file holds it. One that only some files hold (its record torn
+  // in another) is checked again, and its new record goes only to the files without it.
+  const auto everywhere = [this](const std::string& key) {
+    return std::all_of(files_.begin(), files_.end(),
+                       [&key](const File& file) { return file.recorded.count(key) > 0; });
+  };
+  for (const std::string& pc : csvPcs)
+    if (everywhere(recordKey(pc)) && list.skipCell(pc)) ++alreadyRecorded_;
+  for (const std::string& pc : jsonPcs)
+    if (everywhere(recordKey(pc)) && list.skip(pc)) ++alreadyRecorded_;
+  std::vector<std::string> complete;
+  for (const File& file : files_)
+    for (const std::string& key : file.recorded)
+      if (everywhere(key)) complete.push_back(key);
+  for (File& file : files_)
+    for (const std::string& key : complete) file.recorded.erase(key);
+  return {};
 }
 
-void RecordFiles::write(const PcRecord& record) {
-  if (csv_) writeLine(csv_.get(), csvRow(record));
-  if (jsonl_) writeLine(jsonl_.get(), jsonLine(record));
+std::string RecordFiles::write(const PcRecord& record) {
+  if (failed_) return {};
+  std::vector<std::string> lines;
+  for (File& file : files_)
+    lines.push_back(file.recorded.erase(recordKey(record.pc)) > 0
+                        ? std::string()
+                        : (file.csv ? csvRow(record) : jsonLine(record)) + '\n');
+  for (std::size_t i = 0; i < files_.size(); ++i) {
+    if (lines[i].empty()) continue;
+    const std::string cause = writeAll(files_[i].handle.get(), lines[i]);
+    if (cause.empty()) continue;
+    failed_ = true;
+    for (File& file : files_) {
+      file.handle.reset();
+      std::error_code ignored;
+      fs::resize_file(file.path, file.size, ignored);
+    }
+    return files_[i].name + ": " + cause;
+  }
+  for (std::size_t i = 0; i < files_.size(); ++i) files_[i].size += lines[i].size();
+  return {};
 }
 
 }  // namespace cairn

@@ -22,6 +22,17 @@ std::string summaryText(const FleetSummary& s) {
                 s.checked, s.wallSeconds, s.passed, s.failed(),
                 s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
   text += line;
+  if (s.recordsIncomplete) {
+    text +=
+        "records incomplete: a record file or the page could not be written (see the error "
+        "above), and no new PC was started after that\n";
+    if (s.unrecorded > 0) {
+      std::snprintf(line, sizeof line, "%zu PCs checked after that are not in the record files\n",
+                    s.unrecorded);
+      text += line;
+    }
+    text += "run the same command with --resume once the files can be written\n";
+  }
   if (s.alreadyRecorded > 0) {
     std::snprintf(line, sizeof line, "%zu PCs skipped: recorded by an earlier run\n",
                   s.alreadyRecorded);

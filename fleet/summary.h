@@ -21,6 +21,9 @@ struct FleetSummary {
   std::vector<std::string> policyOverrides;
   double wallSeconds = 0;
   bool interrupted = false;
+  // A record file or the page could not be written: the run started no new PC after that.
+  bool recordsIncomplete = false;
+  std::size_t unrecorded = 0;  // PCs checked after the record files failed
 
   void add(const PcRecord& record, const std::string& targetDomain);
   std::size_t failed() const { return checked - passed; }

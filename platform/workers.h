@@ -12,8 +12,15 @@
 
 namespace cairn {
 
-// Runs in the child: takes the input handed to start and gives the text sent back to the parent.
-using WorkerFunction = std::function<std::string(const std::string& input)>;
+// Hands a text to the parent at once while the work goes on: the last one a child sent comes
+// back with its result however the child ends, stopped and crashed children included. The text
+// holds no line end.
+using WorkerProgress = std::function<void(const std::string& text)>;
+
+// Runs in the child: takes the input handed to start, may report progress, and gives the text
+// sent back to the parent, which holds no line end either.
+using WorkerFunction =
+    std::function<std::string(const std::string& input, const WorkerProgress& progress)>;
 
 enum class WorkerEnd {
   Finished,           // the function returned and its output arrived whole
@@ -25,6 +32,7 @@ struct WorkerResult {
   std::uint64_t id = 0;
   WorkerEnd end = WorkerEnd::Crashed;
   std::string output;
+  std::string progress;  // the last progress text the child sent, empty when it sent none
 };
 
 class Workers {

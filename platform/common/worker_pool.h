@@ -1,11 +1,13 @@
 // The bookkeeping both worker backends share: the running children with their deadlines, and
 // the wait that hands back every child that ended. A backend says how to wait for something to
-// happen, whether a child has ended, and how to stop one. Child needs the fields id and deadline.
+// happen, whether a child has ended, and how to stop one. Child needs the fields id, deadline
+// and received (every byte the child sent: each progress text with a line end, then the output).
 #pragma once
 
 #include <chrono>
 #include <list>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/workers.h"
@@ -41,6 +43,17 @@ class WorkerPool : public Workers {
 
   std::list<Child> children_;
 
+  // The result of a child that ended as end, from what it sent.
+  static WorkerResult resultOf(const Child& child, WorkerEnd end) {
+    const std::string& received = child.received;
+    const auto last = received.rfind('\n');
+    if (last == std::string::npos) return WorkerResult{child.id, end, received, {}};
+    const auto before = last == 0 ? std::string::npos : received.rfind('\n', last - 1);
+    const auto first = before == std::string::npos ? 0 : before + 1;
+    return WorkerResult{child.id, end, received.substr(last + 1),
+                        received.substr(first, last - first)};
+  }
+
  private:
   void collect(std::vector<WorkerResult>& ended) {
     const auto now = Clock::now();
@@ -48,7 +61,8 @@ class WorkerPool : public Workers {
       std::optional<WorkerResult> result = endOf(*it);
       if (!result && now >= it->deadline) {
         stop(*it);
-        result = WorkerResult{it->id, WorkerEnd::StoppedAtDeadline, {}};
+        result = resultOf(*it, WorkerEnd::StoppedAtDeadline);
+        result->output.clear();
       }
       if (!result) {
         ++it;

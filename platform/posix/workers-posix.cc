@@ -110,7 +110,10 @@ class PosixWorkers final : public WorkerPool<Child> {
     for (int fd = 0; fd <= 2; ++fd) ::dup2(null, fd);
     int status = 1;
     try {
-      writeAll(answerFd, work_(input));
+      const WorkerProgress progress = [answerFd](const std::string& text) {
+        writeAll(answerFd, text + '\n');
+      };
+      writeAll(answerFd, work_(input, progress));
       status = 0;
     } catch (...) {
     }
@@ -151,16 +154,19 @@ class PosixWorkers final : public WorkerPool<Child> {
     if (::waitpid(child.pid, &status, WNOHANG) != child.pid) return std::nullopt;
     drain(child);
     ::kill(-child.pid, SIGKILL);  // helpers the check left behind
-    const bool whole = WIFEXITED(status) && WEXITSTATUS(status) == 0 && !child.received.empty();
-    return WorkerResult{child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
-                        std::move(child.received)};
+    WorkerResult result = resultOf(child, WorkerEnd::Finished);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || result.output.empty())
+      result.end = WorkerEnd::Crashed;
+    return result;
   }
 
+  // What the child sent before it was stopped stays readable in the pipe.
   void stop(Child& child) override {
     ::kill(-child.pid, SIGKILL);
     ::kill(child.pid, SIGKILL);
     while (::waitpid(child.pid, nullptr, 0) < 0 && errno == EINTR) {
     }
+    drain(child);
   }
 
   WorkerFunction work_;

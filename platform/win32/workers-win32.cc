@@ -144,9 +144,9 @@ class Win32Workers final : public WorkerPool<Child> {
     child.reader.join();
     DWORD code = 1;
     ::GetExitCodeProcess(child.process.get(), &code);
-    const bool whole = code == 0 && !child.received.empty();
-    return WorkerResult{child.id, whole ? WorkerEnd::Finished : WorkerEnd::Crashed,
-                        std::move(child.received)};
+    WorkerResult result = resultOf(child, WorkerEnd::Finished);
+    if (code != 0 || result.output.empty()) result.end = WorkerEnd::Crashed;
+    return result;
   }
 
   void stop(Child& child) override {
@@ -169,7 +169,13 @@ std::unique_ptr<Workers> makeSystemWorkers(WorkerFunction, std::chrono::millisec
 bool serveAsWorker(int argc, char** argv, const WorkerFunction& work) {
   if (argc != 2 || std::string(argv[1]) != WorkerArgument) return false;
   const std::string job = readAll(::GetStdHandle(STD_INPUT_HANDLE));
-  writeAll(::GetStdHandle(STD_OUTPUT_HANDLE), work(job));
+  const HANDLE answer = ::GetStdHandle(STD_OUTPUT_HANDLE);
+  // Each progress text goes into the pipe at once, so that the parent has it should this
+  // process be stopped at its deadline.
+  const WorkerProgress progress = [answer](const std::string& text) {
+    writeAll(answer, text + '\n');
+  };
+  writeAll(answer, work(job, progress));
   return true;
 }
 

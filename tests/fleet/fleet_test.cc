@@ -5,20 +5,64 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "check/check_run.h"
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_run.h"
 #include "fleet/pc_list.h"
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
+#include "fleet/safe_cell.h"
 #include "platform/status.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace cairn {
 namespace {
+
+// Workers that run each check at once in this process, against the fake platform's PC01. A check
+// that enters the step stopAt ends there as end, as a child stopped at its deadline or one that
+// crashed would, with the progress it sent until then.
+class InProcessWorkers final : public Workers {
+ public:
+  std::string stopAt;
+  WorkerEnd end = WorkerEnd::Finished;
+
+  bool start(std::uint64_t id, const std::string& input) override {
+    struct Stopped {};
+    fakes::FakePlatform fake;
+    std::string last;
+    const WorkerProgress progress = [&](const std::string& text) {
+      last = text;
+      if (!stopAt.empty() && nlohmann::json::parse(text).at("step") == stopAt) throw Stopped{};
+    };
+    try {
+      ended_.push_back(
+          {id, WorkerEnd::Finished, runCheckJob(input, fake.platform, progress), last});
+    } catch (const Stopped&) {
+      ended_.push_back({id, end, {}, last});
+    }
+    return true;
+  }
+  std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
+  std::size_t running() const override { return ended_.size(); }
+  bool interrupted() override { return false; }
+
+ private:
+  std::vector<WorkerResult> ended_;
+};
+
+std::string readFile(const std::filesystem::path& path) {
+  std::stringstream text;
+  text << std::ifstream(path, std::ios::binary).rdbuf();
+  return text.str();
+}
 
 TEST(FleetTest, ReasonOfEveryEnd) {
   struct Case {
@@ -118,10 +162,13 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   record.check.step = Step::SetDefaultDomainName;
   record.check.status = StatusAccessDenied;
   record.check.defaultDomainBefore = "OLD";
+  record.started =
+      std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::milliseconds(29702123);
   const std::string row = csvRow(record);
   EXPECT_EQ(
       row,
-      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,0");
+      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
+      "0,2026-12-07T08:15:02.123Z");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   for (const std::string& noRecord :
@@ -131,6 +178,21 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
 
 // The worker hands back every field its check filled in, as the check run left it; a result cut
 // short is none.
+TEST(FleetTest, SafeCellsKeepFormulasAndControlBytesOut) {
+  for (const auto& [text, cell] : std::initializer_list<std::pair<std::string, std::string>>{
+           {"=1+2", "'=1+2"},
+           {"+1", "'+1"},
+           {"-1", "'-1"},
+           {"@SUM(A1)", "'@SUM(A1)"},
+           {"\tx", "'?x"},
+           {"\rx", "'?x"},
+           {"OLD\x1b[31mDOM\x7f", "OLD?[31mDOM?"},
+           {"a=b-c", "a=b-c"},
+           {"", ""},
+       })
+    EXPECT_EQ(safeCell(text), cell) << text;
+}
+
 TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
   struct Case {
     const char* name;
@@ -154,7 +216,7 @@ TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
     FleetOptions options;
     options.domain = "NEWDOM";
     options.setDefault = true;
-    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform);
+    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform, {});
     const auto decoded = decodeCheckResult(result);
     ASSERT_TRUE(decoded) << c.name;
     EXPECT_EQ(jsonLine(*decoded), jsonLine(expected)) << c.name;
@@ -163,15 +225,52 @@ TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
   }
 }
 
+TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
+  struct Case {
+    const char* stopAt;
+    WorkerEnd end;
+    const char* reason;
+    const char* address;
+  };
+  const auto jsonl = std::filesystem::temp_directory_path() / "cairn-fleet-unfinished.jsonl";
+  for (const Case& c : std::initializer_list<Case>{
+           {"gethostbyname", WorkerEnd::StoppedAtDeadline, "stopped-at-deadline", ""},
+           {"NetWkstaGetInfo", WorkerEnd::StoppedAtDeadline, "stopped-at-deadline", "10.1.2.3"},
+           {"RegSetValueEx AltDefaultDomainName", WorkerEnd::Crashed, "crashed", "10.1.2.3"},
+       }) {
+    std::filesystem::remove(jsonl);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = true;
+    options.pcs = {"pc01"};
+    options.jsonlPath = jsonl.string();
+    InProcessWorkers workers;
+    workers.stopAt = c.stopAt;
+    workers.end = c.end;
+    std::istringstream none;
+    std::ostringstream out, err;
+    runFleet(options, workers, {none, out, err});
+    const auto record = nlohmann::json::parse(readFile(jsonl));
+    EXPECT_EQ(record.at("reason"), c.reason) << c.stopAt;
+    EXPECT_EQ(record.at("step"), c.stopAt);
+    EXPECT_EQ(record.at("address"), c.address) << c.stopAt;
+    EXPECT_TRUE(record.at("status").is_null()) << c.stopAt;
+    EXPECT_EQ(record.at("status_name"), "") << c.stopAt;
+  }
+  std::filesystem::remove(jsonl);
+}
+
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-test";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string csv = (dir / "r.csv").string();
-  PcRecord earlier;
+  PcRecord earlier, formula;
   earlier.pc = "pc01";
-  std::ofstream(csv, std::ios::binary) << csvHeader() << '\n'
-                                       << csvRow(earlier) << "\npc02,cut short";
+  formula.pc = "=pc03";
+  // The torn last line has every field, as a row cut inside its last one does.
+  const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
+  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,1";
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;
@@ -179,23 +278,77 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   EXPECT_NE(RecordFiles().open(options, list).find("--resume"), std::string::npos);
 
   options.resume = true;
-  std::istringstream text("pc01\npc02\n");
+  std::istringstream text("pc01\n=pc03\npc02\n");
   PcList resumed(text);
   PcRecord now;
   now.pc = "pc02";
   {
     RecordFiles files;  // closed before the file is read back, and removed (Windows)
     ASSERT_EQ(files.open(options, resumed), "");
-    EXPECT_EQ(files.alreadyRecorded(), 1u);
+    EXPECT_EQ(files.alreadyRecorded(), 2u);
     const auto next = resumed.next();
     ASSERT_TRUE(next);
     EXPECT_EQ(next->listed, "pc02");
-    files.write(now);
+    EXPECT_FALSE(resumed.next());
+    EXPECT_EQ(files.write(now), "");
   }
-  std::stringstream all;
-  all << std::ifstream(csv, std::ios::binary).rdbuf();
-  EXPECT_EQ(all.str(),
-            csvHeader() + "\n" + csvRow(earlier) + "\npc02,cut short\n" + csvRow(now) + "\n");
+  EXPECT_EQ(readFile(csv), whole + csvRow(now) + "\n");
+  std::filesystem::remove_all(dir);
+}
+
+TEST(FleetTest, BadInputGivesAnErrorOrABadValueRecord) {
+  const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-bad-input";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir / "folder");
+  const std::string folder = (dir / "folder").string();
+  std::ofstream(dir / "pc01") << "pc01\n";
+  std::ofstream(dir / "long") << std::string(1 << 20, 'A') << "\npc01\n";
+  std::ofstream(dir / "zeros", std::ios::binary) << std::string("pc\0x\nPC01\0\npc01\n", 16);
+  std::ofstream(dir / "blank") << std::string(100000, '\n') << "pc01\n";
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo((dir / "fifo").string().c_str(), 0600), 0);
+#endif
+  struct Case {
+    const char* name;
+    std::string list;
+    std::string FleetOptions::*path;  // the output file the case names, or the --jsonl file
+    std::string pathValue;
+    int exitCode;
+    const char* error;          // a part of the message on standard error
+    const char* recordedExits;  // the exit code of each record, in order
+  };
+  const std::string jsonl = (dir / "r.jsonl").string();
+  for (const Case& c : std::initializer_list<Case>{
+           {"list folder", folder, &FleetOptions::jsonlPath, jsonl, 2, "a directory", ""},
+           {"csv folder", "pc01", &FleetOptions::csvPath, folder, 2, "--csv", ""},
+           {"html folder", "pc01", &FleetOptions::htmlPath, folder, 2, "--html", ""},
+           {"unwritable", "pc01", &FleetOptions::jsonlPath, (dir / "pc01" / "r").string(), 2,
+            "--jsonl", ""},
+#ifndef _WIN32
+           {"csv fifo", "pc01", &FleetOptions::csvPath, (dir / "fifo").string(), 2, "a fifo", ""},
+           {"html fifo", "pc01", &FleetOptions::htmlPath, (dir / "fifo").string(), 2, "a fifo", ""},
+#endif
+           {"1 MB line", "long", &FleetOptions::jsonlPath, jsonl, 1, "", "99 0 "},
+           {"NUL bytes", "zeros", &FleetOptions::jsonlPath, jsonl, 1, "", "99 99 0 "},
+           {"blank lines", "blank", &FleetOptions::jsonlPath, jsonl, 0, "", "0 "},
+       }) {
+    std::filesystem::remove(jsonl);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.listPath = c.list.starts_with(dir.string()) ? c.list : (dir / c.list).string();
+    options.*c.path = c.pathValue;
+    std::istringstream none;
+    std::ostringstream out, err;
+    InProcessWorkers workers;
+    EXPECT_EQ(runFleet(options, workers, {none, out, err}), c.exitCode) << c.name << err.str();
+    EXPECT_NE(err.str().find(c.error), std::string::npos) << c.name << err.str();
+    EXPECT_EQ(err.str().empty(), *c.error == 0) << c.name << err.str();
+    std::string exits;
+    std::istringstream records(readFile(jsonl));
+    for (std::string line; std::getline(records, line);)
+      exits += std::to_string(nlohmann::json::parse(line).at("exit_code").get<int>()) + " ";
+    EXPECT_EQ(exits, c.recordedExits) << c.name;
+  }
   std::filesystem::remove_all(dir);
 }
 

@@ -3,11 +3,16 @@
 # running lab, through its command line and its record files only.
 #   records      every lab PC once: each record's exit code, reason, step and status
 #   credentials  a wrong password, an account without rights, the Samba module missing
-#   ends         a check stopped at its deadline, and one that crashes
+#   ends         a check stopped at its deadline, and one that crashes: each with its address and
+#                the step it was in
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
 #                no ticket, and a password against the PC that refuses NTLM
+#   diskfull     record files on a small tmpfs that fills mid-run: exit code, message, whole
+#                lines; a torn last line; a resume on the freed disk completes both files
+#   cells        a Winlogon value holding a formula and escape bytes: the CSV cell, the page's
+#                cell and the JSON value
 set -euo pipefail
 group=$1 state=$2 fleet=$3
 here=$(cd "$(dirname "$0")" && pwd -P)
@@ -68,7 +73,9 @@ case $group in
     ;;
   ends)
     run "$fleet" --domain newdom --deadline 1 --pc pc05 --csv "$work/d.csv" >/dev/null || true
-    expect_record "$work/d.csv" pc05 2 stopped-at-deadline - -
+    # A check that did not finish still names the step it was in, and its address.
+    expect_record "$work/d.csv" pc05 2 stopped-at-deadline NetWkstaGetInfo -
+    [[ $(field "$work/d.csv" pc05 3) == 127.0.10.5 ]] || fail "stopped pc05: address '$(field "$work/d.csv" pc05 3)'"
     run "$fleet" --domain newdom --pc pc05 --pc pc02 --csv "$work/c.csv" >/dev/null &
     runner=$!
     for _ in $(seq 100); do  # the worker of pc05 is the one still running once pc02 is recorded
@@ -78,7 +85,8 @@ case $group in
       break
     done
     wait "$runner" || true
-    expect_record "$work/c.csv" pc05 255 crashed - -
+    expect_record "$work/c.csv" pc05 255 crashed NetWkstaGetInfo -
+    [[ $(field "$work/c.csv" pc05 3) == 127.0.10.5 ]] || fail "crashed pc05: address '$(field "$work/c.csv" pc05 3)'"
     expect_record "$work/c.csv" pc02 8 wrong-domain - -
     ;;
   resume)
@@ -127,6 +135,68 @@ case $group in
     expect_record "$work/n.csv" pc12 2 logon-failure NetWkstaGetInfo 1326
     run env 'USER=NEWDOM\administrator' "$fleet" --domain newdom --pc pc15 --csv "$work/p.csv" >/dev/null || true
     expect_record "$work/p.csv" pc15 2 logon-failure NetWkstaGetInfo 1326
+    ;;
+  diskfull)
+    for i in $(seq -w 100); do echo "nosuch$i"; done >"$work/list"
+    # The record files share a tmpfs of 64 KiB with a file that leaves them a few pages only;
+    # the tmpfs lives as long as this script's private mount namespace.
+    run unshare --mount bash -s "$fleet" "$work" <<'SCRIPT' >"$work/log" 2>&1 || fail "the run on a full disk: $(cat "$work/log")"
+set -u
+fleet=$1 work=$2
+mkdir "$work/small" && mount -t tmpfs -o size=64k tmpfs "$work/small" || exit 1
+head -c 49152 /dev/zero >"$work/small/filler"
+files=(--csv "$work/small/r.csv" --jsonl "$work/small/r.jsonl")
+status=0 && "$fleet" --domain newdom --jobs 4 "${files[@]}" "$work/list" >"$work/out1" 2>"$work/err1" || status=$?
+echo "full=$status"
+cp "$work/small/r.csv" "$work/small/r.jsonl" "$work/"
+truncate -s -10 "$work/small/r.jsonl"  # a record torn in the middle
+rm "$work/small/filler"
+status=0 && "$fleet" --domain newdom --jobs 4 --resume "${files[@]}" "$work/list" >"$work/out2" 2>"$work/err2" || status=$?
+echo "resumed=$status"
+cp "$work/small/r.csv" "$work/r2.csv" && cp "$work/small/r.jsonl" "$work/r2.jsonl"
+SCRIPT
+    grep -qx full=3 "$work/log" || fail "full disk: $(cat "$work/log" "$work/out1" "$work/err1")"
+    grep -q "^cairnmark-fleet: --.* $work/small/r\.[a-z]*: No space left on device; no new PC is started$" \
+      "$work/err1" || fail "full disk, standard error: $(cat "$work/err1")"
+    grep -q '^records incomplete' "$work/out1" || fail "full disk, summary: $(cat "$work/out1")"
+    kept=$(($(wc -l <"$work/r.csv") - 1))
+    ((kept > 0 && kept < 100 && $(wc -l <"$work/r.jsonl") == kept)) ||
+      fail "full disk: $kept CSV records, $(wc -l <"$work/r.jsonl") JSON lines"
+    [[ $(tail -c 1 "$work/r.csv" | od -An -c) == *'\n' && $(tail -c 1 "$work/r.jsonl" | od -An -c) == *'\n' ]] ||
+      fail "full disk: a record file does not end with a whole line"
+    grep -qx resumed=1 "$work/log" || fail "resume: $(cat "$work/log" "$work/err2")"
+    python3 - "$work" <<'CHECK' || fail "resumed files"
+import csv, json, sys
+work = sys.argv[1]
+jsonl = [json.loads(line)["pc"] for line in open(f"{work}/r2.jsonl", encoding="utf-8")]
+rows = [row["pc"] for row in csv.DictReader(open(f"{work}/r2.csv", encoding="utf-8"))]
+want = [f"nosuch{i:03}" for i in range(1, 101)]
+for name, pcs in (("jsonl", jsonl), ("csv", rows)):
+    if sorted(pcs) != want:
+        sys.exit(f"{name}: {len(pcs)} records, {len(set(pcs))} PCs")
+CHECK
+    ;;
+  cells)
+    value='=HYPERLINK("http://x","OLDDOM")'$'\e''[31m'
+    bash "$lab/setvalue.sh" "$state" pc01 lab DefaultDomainName "$value"
+    run "$fleet" --domain newdom --quiet --set-default --pc pc01 --csv "$work/r.csv" \
+      --jsonl "$work/r.jsonl" --html "$work/r.html" >/dev/null || true
+    bash "$lab/reseed.sh" "$state" pc01
+    upper='=HYPERLINK("HTTP://X","OLDDOM")'$'\e''[31M'
+    python3 - "$work" "$upper" <<'CHECK' || fail "the formula value's cells"
+import csv, html, json, sys
+work, value = sys.argv[1], sys.argv[2]
+safe = "'" + value.replace("\x1b", "?")
+row = next(csv.DictReader(open(f"{work}/r.csv", encoding="utf-8", newline="")))
+record = json.loads(open(f"{work}/r.jsonl", encoding="utf-8").read())
+page = open(f"{work}/r.html", encoding="utf-8").read()
+problems = []
+if row["default_domain_before"] != safe: problems.append(f"CSV cell {row['default_domain_before']!r}")
+if record["default_domain_before"] != value: problems.append(f"JSON value {record['default_domain_before']!r}")
+if "<td>" + html.escape(safe).replace("&#x27;", "&#39;") + "</td>" not in page or "\x1b" in page: problems.append("page cell")
+if "\x1b" in open(f"{work}/r.csv", encoding="utf-8").read(): problems.append("escape byte in the CSV")
+sys.exit("; ".join(problems) or None)
+CHECK
     ;;
   *) echo "unknown group $group" >&2; exit 2 ;;
 esac

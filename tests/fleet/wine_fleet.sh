@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # tests/fleet/wine_fleet.sh FLEET_EXE: cairnmark-fleet.exe under Wine, inside the private network
-# of tests/win32/wine-lab.sh: worker processes, records and the summary of the Windows build.
+# of tests/win32/wine-lab.sh: worker processes, records and the summary of the Windows build,
+# and a worker stopped at its deadline that still tells its step and address.
 # Under Wine only the local computer (cairnlab) answers the workstation query, and the server
 # query never succeeds; pc01 is a name where nothing answers, silent swallows echo requests.
 set -euo pipefail
@@ -28,4 +29,9 @@ nosuch 1|not-resolved|gethostbyname|11001
 silent 1|no-echo-reply|IcmpSendEcho|11010
 EOF_CASES
 grep -q '^5 PCs checked' "$work/out" || fail "summary: $(head -1 "$work/out")"
+# A worker stopped at its deadline inside its echo request still reports that step and the address.
+WINEDEBUG=-all wine "$1" --domain cairnlab --ping --deadline 1 --quiet --pc silent \
+  --csv "$work/d.csv" >/dev/null 2>&1 || true
+got=$(awk -F, 'NR == 2 { print $3 "|" $5 "|" $6 "|" $7 }' "$work/d.csv")
+[[ $got == "127.0.0.9|stopped-at-deadline|IcmpSendEcho|" ]] || fail "stopped worker: '$got'"
 ((failures == 0))

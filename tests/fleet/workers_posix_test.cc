@@ -13,10 +13,14 @@
 namespace cairn {
 namespace {
 
-std::string work(const std::string& input) {
-  if (input == "abort") std::abort();
+std::string work(const std::string& input, const WorkerProgress& progress) {
+  if (input.starts_with("step")) {
+    progress("first step");
+    progress("last step");
+  }
+  if (input == "abort" || input == "step-abort") std::abort();
   if (input == "throw") throw std::runtime_error("no result");
-  if (input == "hang") ::sleep(30);
+  if (input == "hang" || input == "step-hang") ::sleep(30);
   if (input == "slow") ::usleep(300000);
   return "done " + input;
 }
@@ -24,19 +28,30 @@ std::string work(const std::string& input) {
 TEST(WorkersPosixTest, EveryEndIsReported) {
   const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(500));
   EXPECT_TRUE(workers->wait().empty());
-  const std::vector<std::pair<std::string, WorkerEnd>> cases = {
-      {"pc01", WorkerEnd::Finished},
-      {"abort", WorkerEnd::Crashed},
-      {"throw", WorkerEnd::Crashed},
-      {"hang", WorkerEnd::StoppedAtDeadline}};
-  for (std::size_t i = 0; i < cases.size(); ++i) ASSERT_TRUE(workers->start(i, cases[i].first));
+  struct Case {
+    const char* input;
+    WorkerEnd end;
+    const char* output;
+    const char* progress;  // the last progress text, which a stopped or crashed child keeps
+  };
+  const std::vector<Case> cases = {{"pc01", WorkerEnd::Finished, "done pc01", ""},
+                                   {"step", WorkerEnd::Finished, "done step", "last step"},
+                                   {"abort", WorkerEnd::Crashed, "", ""},
+                                   {"step-abort", WorkerEnd::Crashed, "", "last step"},
+                                   {"throw", WorkerEnd::Crashed, "", ""},
+                                   {"hang", WorkerEnd::StoppedAtDeadline, "", ""},
+                                   {"step-hang", WorkerEnd::StoppedAtDeadline, "", "last step"}};
+  for (std::size_t i = 0; i < cases.size(); ++i) ASSERT_TRUE(workers->start(i, cases[i].input));
   EXPECT_EQ(workers->running(), cases.size());
   std::map<std::uint64_t, WorkerResult> ended;
   while (workers->running() > 0)
     for (WorkerResult& result : workers->wait()) ended[result.id] = result;
   ASSERT_EQ(ended.size(), cases.size());
-  for (std::size_t i = 0; i < cases.size(); ++i) EXPECT_EQ(ended[i].end, cases[i].second) << i;
-  EXPECT_EQ(ended[0].output, "done pc01");
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(ended[i].end, cases[i].end) << cases[i].input;
+    EXPECT_EQ(ended[i].output, cases[i].output) << cases[i].input;
+    EXPECT_EQ(ended[i].progress, cases[i].progress) << cases[i].input;
+  }
 }
 
 TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
