@@ -13,10 +13,17 @@ enum CairnStatus {
   StatusInvalidHandle = 6,          /* ERROR_INVALID_HANDLE: no such key, or its connection is gone */
   StatusBadNetPath = 53,            /* ERROR_BAD_NETPATH: nothing answered in time, or no such host */
   StatusInvalidParameter = 87,      /* ERROR_INVALID_PARAMETER: a required argument is missing */
+  StatusInsufficientBuffer = 122,   /* ERROR_INSUFFICIENT_BUFFER: the answer needs a larger buffer */
   StatusInvalidLevel = 124,        /* ERROR_INVALID_LEVEL: the PC does not serve that level */
   StatusModNotFound = 126,          /* ERROR_MOD_NOT_FOUND: the remote-services module is unusable */
   StatusMoreData = 234,             /* ERROR_MORE_DATA: the value is larger than the buffer */
   StatusRegistryIoFailed = 1016,    /* ERROR_REGISTRY_IO_FAILED: the PC could not store the value */
+  StatusServiceRequestTimeout = 1053, /* ERROR_SERVICE_REQUEST_TIMEOUT: the service did not answer */
+  StatusServiceAlreadyRunning = 1056, /* ERROR_SERVICE_ALREADY_RUNNING */
+  StatusServiceDisabled = 1058,     /* ERROR_SERVICE_DISABLED: a disabled service cannot start */
+  StatusServiceDoesNotExist = 1060, /* ERROR_SERVICE_DOES_NOT_EXIST */
+  StatusServiceCannotAcceptCtrl = 1061, /* ERROR_SERVICE_CANNOT_ACCEPT_CTRL: pending, try later */
+  StatusServiceNotActive = 1062,    /* ERROR_SERVICE_NOT_ACTIVE: the service is not running */
   StatusConnectionRefused = 1225,   /* ERROR_CONNECTION_REFUSED: the PC refused the connection */
   StatusLogonFailure = 1326,        /* ERROR_LOGON_FAILURE: the credentials were refused */
   StatusTimeout = 1460,             /* ERROR_TIMEOUT: a call passed its deadline */

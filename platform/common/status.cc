@@ -11,8 +11,15 @@ std::string_view statusName(std::uint32_t status) {
     case StatusBadNetPath: return "ERROR_BAD_NETPATH";
     case StatusInvalidParameter: return "ERROR_INVALID_PARAMETER";
     case StatusModNotFound: return "ERROR_MOD_NOT_FOUND";
+    case StatusInsufficientBuffer: return "ERROR_INSUFFICIENT_BUFFER";
     case StatusMoreData: return "ERROR_MORE_DATA";
     case StatusRegistryIoFailed: return "ERROR_REGISTRY_IO_FAILED";
+    case StatusServiceRequestTimeout: return "ERROR_SERVICE_REQUEST_TIMEOUT";
+    case StatusServiceAlreadyRunning: return "ERROR_SERVICE_ALREADY_RUNNING";
+    case StatusServiceDisabled: return "ERROR_SERVICE_DISABLED";
+    case StatusServiceDoesNotExist: return "ERROR_SERVICE_DOES_NOT_EXIST";
+    case StatusServiceCannotAcceptCtrl: return "ERROR_SERVICE_CANNOT_ACCEPT_CTRL";
+    case StatusServiceNotActive: return "ERROR_SERVICE_NOT_ACTIVE";
     case StatusConnectionRefused: return "ERROR_CONNECTION_REFUSED";
     case StatusLogonFailure: return "ERROR_LOGON_FAILURE";
     case StatusTimeout: return "ERROR_TIMEOUT";
