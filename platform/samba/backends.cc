@@ -30,6 +30,8 @@ CairnPipe samba(RpcPipe pipe) {
       return CairnPipeSrvsvc;
     case RpcPipe::Winreg:
       return CairnPipeWinreg;
+    case RpcPipe::Svcctl:
+      return CairnPipeSvcctl;
   }
   return CairnPipeWkssvc;
 }
