@@ -1,6 +1,6 @@
-// Network management and registry through the Samba module, loaded the first time a run needs
-// a remote service. Linking Samba's client into the binary would load over a hundred shared
-// libraries at every start, also for runs that only show the usage text or fail resolution.
+// Network management, registry and service control through the Samba module, loaded the first time
+// a run needs a remote service. Linking Samba's client into the binary would load over a hundred
+// shared libraries at every start, also for runs that only show the usage text or fail resolution.
 // Without the module every call fails with StatusModNotFound.
 #include <dlfcn.h>
 #include <unistd.h>
@@ -136,6 +136,105 @@ class LoadingRegistry final : public Registry {
   std::shared_ptr<SambaModule> module_;
 };
 
+// Without the module every call fails as the others do, and closing a handle, which only a
+// loaded module can have handed out, does nothing.
+class LoadingServiceControl final : public ServiceControl {
+ public:
+  explicit LoadingServiceControl(std::shared_ptr<SambaModule> module)
+      : module_(std::move(module)) {}
+
+  std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                              ScHandle* manager) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    std::uint64_t handle = 0;
+    const std::uint32_t status =
+        calls->openSCManager(calls->context, machineName.c_str(), desiredAccess, &handle);
+    if (status == 0) *manager = static_cast<ScHandle>(handle);
+    return status;
+  }
+  std::uint32_t openService(ScHandle manager, const std::string& serviceName,
+                            std::uint32_t desiredAccess, ScHandle* service) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    std::uint64_t handle = 0;
+    const std::uint32_t status =
+        calls->openService(calls->context, manager, serviceName.c_str(), desiredAccess, &handle);
+    if (status == 0) *service = static_cast<ScHandle>(handle);
+    return status;
+  }
+  std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    CairnServiceStatus answered{};
+    const std::uint32_t result = calls->queryServiceStatusEx(calls->context, service, &answered);
+    if (result != 0) return result;
+    copy(answered, status);
+    status->processId = answered.processId;
+    status->serviceFlags = answered.serviceFlags;
+    return 0;
+  }
+  std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
+                                   ServiceConfig* config, std::uint32_t* bytesNeeded) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    CairnServiceConfig answered{};
+    const std::uint32_t result =
+        calls->queryServiceConfig(calls->context, service, bufferSize, &answered, bytesNeeded);
+    if (result == 0) *config = {answered.serviceType, answered.startType, answered.errorControl};
+    return result;
+  }
+  std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    return calls->changeServiceConfig(calls->context, service, startType);
+  }
+  std::uint32_t startService(ScHandle service) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    return calls->startService(calls->context, service);
+  }
+  std::uint32_t controlService(ScHandle service, std::uint32_t control,
+                               ServiceStatus* status) override {
+    const CairnServiceCalls* calls = loaded();
+    if (calls == nullptr) return StatusModNotFound;
+    CairnServiceStatus answered{};
+    const std::uint32_t result = calls->controlService(calls->context, service, control, &answered);
+    if (result == 0) copy(answered, status);
+    return result;
+  }
+  void closeServiceHandle(ScHandle handle) override {
+    if (handle == 0) return;
+    if (const CairnServiceCalls* calls = loaded())
+      calls->closeServiceHandle(calls->context, handle);
+  }
+
+ private:
+  static void copy(const CairnServiceStatus& from, ServiceStatus* to) {
+    to->serviceType = from.serviceType;
+    to->currentState = from.currentState;
+    to->controlsAccepted = from.controlsAccepted;
+    to->win32ExitCode = from.win32ExitCode;
+    to->serviceSpecificExitCode = from.serviceSpecificExitCode;
+    to->checkPoint = from.checkPoint;
+    to->waitHint = from.waitHint;
+  }
+
+  const CairnServiceCalls* loaded() {
+    if (!fetched_) {
+      SambaBackends* backends = module_->backends();
+      if (backends == nullptr) return nullptr;
+      calls_ = backends->serviceCalls();
+      fetched_ = true;
+    }
+    return &calls_;
+  }
+
+  std::shared_ptr<SambaModule> module_;
+  CairnServiceCalls calls_{};
+  bool fetched_ = false;
+};
+
 }  // namespace
 
 void preloadRemoteServices() {
@@ -144,8 +243,8 @@ void preloadRemoteServices() {
 
 RemoteServices makeSystemRemoteServices() {
   const auto module = std::make_shared<SambaModule>();
-  return {std::make_unique<LoadingNetManagement>(module),
-          std::make_unique<LoadingRegistry>(module)};
+  return {std::make_unique<LoadingNetManagement>(module), std::make_unique<LoadingRegistry>(module),
+          std::make_unique<LoadingServiceControl>(module)};
 }
 
 }  // namespace cairn

@@ -79,16 +79,87 @@ class SambaTransport final : public RpcTransport {
   bool created_ = false;
 };
 
-// Both services over the one transport they share.
+ServiceControl& services(void* context) {
+  return *static_cast<ServiceControl*>(context);
+}
+
+void copy(const ServiceStatus& from, CairnServiceStatus* to) {
+  *to = {from.serviceType,
+         from.currentState,
+         from.controlsAccepted,
+         from.win32ExitCode,
+         from.serviceSpecificExitCode,
+         from.checkPoint,
+         from.waitHint,
+         0,
+         0};
+}
+
+// The plain C face of a ServiceControl; the caller's outputs change only on success, and a
+// short buffer's size.
+const CairnServiceCalls ServiceCallTable = {
+    nullptr,
+    [](void* context, const char* machineName, std::uint32_t access, std::uint64_t* manager) {
+      ScHandle handle = 0;
+      const std::uint32_t status = services(context).openSCManager(machineName, access, &handle);
+      if (status == 0) *manager = handle;
+      return status;
+    },
+    [](void* context, std::uint64_t manager, const char* serviceName, std::uint32_t access,
+       std::uint64_t* service) {
+      ScHandle handle = 0;
+      const std::uint32_t status =
+          services(context).openService(manager, serviceName, access, &handle);
+      if (status == 0) *service = handle;
+      return status;
+    },
+    [](void* context, std::uint64_t service, CairnServiceStatus* status) {
+      ServiceStatusProcess answered;
+      const std::uint32_t result = services(context).queryServiceStatusEx(service, &answered);
+      if (result == 0) {
+        copy(answered, status);
+        status->processId = answered.processId;
+        status->serviceFlags = answered.serviceFlags;
+      }
+      return result;
+    },
+    [](void* context, std::uint64_t service, std::uint32_t bufferSize, CairnServiceConfig* config,
+       std::uint32_t* bytesNeeded) {
+      ServiceConfig answered;
+      const std::uint32_t result =
+          services(context).queryServiceConfig(service, bufferSize, &answered, bytesNeeded);
+      if (result == 0) *config = {answered.serviceType, answered.startType, answered.errorControl};
+      return result;
+    },
+    [](void* context, std::uint64_t service, std::uint32_t startType) {
+      return services(context).changeServiceConfig(service, startType);
+    },
+    [](void* context, std::uint64_t service) { return services(context).startService(service); },
+    [](void* context, std::uint64_t service, std::uint32_t control, CairnServiceStatus* status) {
+      ServiceStatus answered;
+      const std::uint32_t result = services(context).controlService(service, control, &answered);
+      if (result == 0) copy(answered, status);
+      return result;
+    },
+    [](void* context, std::uint64_t handle) { services(context).closeServiceHandle(handle); },
+};
+
+// Every service over the one transport they share.
 class RpcBackends final : public SambaBackends {
  public:
   NetManagement& netManagement() override { return *netManagement_; }
   Registry& registry() override { return *registry_; }
+  CairnServiceCalls serviceCalls() override {
+    CairnServiceCalls calls = ServiceCallTable;
+    calls.context = serviceControl_.get();
+    return calls;
+  }
 
  private:
   SambaTransport transport_;
   std::unique_ptr<NetManagement> netManagement_ = makeRpcNetManagement(transport_);
   std::unique_ptr<Registry> registry_ = makeRpcRegistry(transport_);
+  std::unique_ptr<ServiceControl> serviceControl_ = makeRpcServiceControl(transport_);
 };
 
 }  // namespace

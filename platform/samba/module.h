@@ -4,6 +4,7 @@
 
 #include "platform/net_management.h"
 #include "platform/registry.h"
+#include "platform/samba/service_calls.h"
 
 namespace cairn {
 
@@ -11,12 +12,14 @@ namespace cairn {
 inline constexpr const char* SambaModuleFile = "cairnmark-samba.so";
 inline constexpr const char* SambaModuleEntry = "cairnmarkSambaBackends";
 
-// The module's two services over one SMB session, owned together.
+// The module's services over one SMB session, owned together.
 class SambaBackends {
  public:
   virtual ~SambaBackends() = default;
   virtual NetManagement& netManagement() = 0;
   virtual Registry& registry() = 0;
+  // Valid for the life of this object.
+  virtual CairnServiceCalls serviceCalls() = 0;
 };
 
 // Makes a new SambaBackends; the caller owns it.
