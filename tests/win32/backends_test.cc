@@ -147,5 +147,59 @@ TEST(RegistryTest, ReadsBackWhatItWroteAndNeverMoreThanTheBuffer) {
   registry->closeKey(root);
 }
 
+// Against Wine's own service manager, through "\\<computer name>" as a fleet run reaches a PC,
+// with the still-image service: on demand and stopped in a fresh prefix. It is left as it was
+// found.
+TEST(ServiceControlTest, StartsStopsAndChangesTheStartTypeBack) {
+  const auto control = makeWin32ServiceControl();
+  ScHandle manager = 7;
+  ScHandle service = 7;
+  ASSERT_EQ(control->openSCManager("\\\\" + computerName(), ScManagerConnect, &manager), 0u);
+  EXPECT_EQ(control->openService(manager, "NoSuchService", ServiceQueryStatus, &service),
+            static_cast<std::uint32_t>(ERROR_SERVICE_DOES_NOT_EXIST));
+  EXPECT_EQ(service, 7u);  // a refused step hands back no handle
+  ASSERT_EQ(control->openService(manager, "StiSvc",
+                                 ServiceQueryStatus | ServiceQueryConfig | ServiceChangeConfig |
+                                     ServiceStart | ServiceStop,
+                                 &service),
+            0u);
+  ServiceConfig config;
+  std::uint32_t needed = 0;
+  EXPECT_EQ(control->queryServiceConfig(service, 8, &config, &needed),
+            static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+  ASSERT_GT(needed, 8u);
+  ASSERT_EQ(control->queryServiceConfig(service, needed, &config, &needed), 0u);
+  EXPECT_EQ(config.startType, ServiceDemandStart);
+  ASSERT_EQ(control->changeServiceConfig(service, ServiceDisabled), 0u);
+  EXPECT_EQ(control->startService(service), static_cast<std::uint32_t>(ERROR_SERVICE_DISABLED));
+  ASSERT_EQ(control->changeServiceConfig(service, ServiceDemandStart), 0u);
+  // Wine's manager gives up waiting after 10 s, less than a fresh prefix may take to start the
+  // service's process; the service comes up all the same.
+  const std::uint32_t started = control->startService(service);
+  EXPECT_TRUE(started == 0 || started == ERROR_SERVICE_REQUEST_TIMEOUT) << started;
+  ServiceStatusProcess status;
+  for (int poll = 0; poll < 200; ++poll) {
+    ASSERT_EQ(control->queryServiceStatusEx(service, &status), 0u);
+    if (status.currentState != ServiceStartPending) break;
+    ::Sleep(100);
+  }
+  EXPECT_EQ(status.currentState, ServiceRunning);
+  EXPECT_EQ(control->startService(service),
+            static_cast<std::uint32_t>(ERROR_SERVICE_ALREADY_RUNNING));
+  ServiceStatus stopped;
+  EXPECT_EQ(control->controlService(service, ServiceControlStop, &stopped), 0u);
+  for (int poll = 0; poll < 100 && status.currentState != ServiceStopped; ++poll) {
+    ::Sleep(100);
+    ASSERT_EQ(control->queryServiceStatusEx(service, &status), 0u);
+  }
+  EXPECT_EQ(status.currentState, ServiceStopped);
+  EXPECT_EQ(control->controlService(service, ServiceControlStop, &stopped),
+            static_cast<std::uint32_t>(ERROR_SERVICE_NOT_ACTIVE));
+  ASSERT_EQ(control->queryServiceConfig(service, needed, &config, &needed), 0u);
+  EXPECT_EQ(config.startType, ServiceDemandStart);
+  control->closeServiceHandle(service);
+  control->closeServiceHandle(manager);
+}
+
 }  // namespace
 }  // namespace cairn
