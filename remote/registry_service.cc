@@ -221,7 +221,7 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
   }
   if (status.currentState == ServiceStopped) {
     if (startType == ServiceDisabled) {
-      if (!beforeChange(RegistryServiceChange::Enable))
+      if (beforeChange && !beforeChange(RegistryServiceChange::Enable))
         return conversation.fail(RegistryServiceReason::StartFailed, "journal", 0);
       result.changes.enabled = true;
       if (const std::uint32_t changed =
@@ -231,7 +231,7 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
       }
       startType = ServiceDemandStart;
     }
-    if (!beforeChange(RegistryServiceChange::Start))
+    if (beforeChange && !beforeChange(RegistryServiceChange::Start))
       return conversation.fail(RegistryServiceReason::StartFailed, "journal", 0);
     result.changes.started = true;
     const std::uint32_t started = control.startService(conversation.service());

@@ -63,7 +63,7 @@ struct RegistryServiceChanges {
 enum class RegistryServiceChange { Enable, Start };
 
 // Called before each change; false prevents it (the start then ends as StartFailed with the step
-// "journal").
+// "journal"). An empty hook records nothing and prevents nothing.
 using BeforeChange = std::function<bool(RegistryServiceChange)>;
 
 struct RegistryServiceResult {
