@@ -1,13 +1,12 @@
 #include "fleet/reasons.h"
 
-#include "front/exit_codes.h"
-#include "platform/status.h"
+#include "check/exit_codes.h"
 
 namespace cairn {
 namespace {
 
 // Why the PC could not be asked at all, or refused a call.
-std::string_view connectionReason(std::uint32_t status) {
+std::string_view connectionReason(Status status) {
   switch (status) {
     case StatusModNotFound:
       return "module-missing";
@@ -26,9 +25,10 @@ std::string_view connectionReason(std::uint32_t status) {
   }
 }
 
-std::string_view registryReason(std::string_view step, std::uint32_t status) {
+std::string_view registryReason(Step step, Status status) {
   // A Winlogon key that does not exist is no refusal: the PC is not the kind of system expected.
-  if (step == "RegOpenKeyEx") return status == StatusFileNotFound ? "key-missing" : "key-denied";
+  if (step == Step::RegOpenKeyEx)
+    return status == StatusFileNotFound ? "key-missing" : "key-denied";
   switch (status) {
     case StatusRpcServerUnavailable:
     case StatusBadNetPath:
@@ -40,12 +40,12 @@ std::string_view registryReason(std::string_view step, std::uint32_t status) {
 
 }  // namespace
 
-std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status) {
+std::string_view reasonFor(int exitCode, Step step, Status status) {
   switch (exitCode) {
     case ExitSuccess:
       return "ok";
     case ExitUnreachable:
-      return step == "IcmpSendEcho" ? "no-echo-reply" : "not-resolved";
+      return step == Step::IcmpSendEcho ? "no-echo-reply" : "not-resolved";
     case ExitNoAccess:
       return connectionReason(status);
     case ExitNameMismatch:

@@ -5,16 +5,20 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/step.h"
+#include "platform/console.h"
+#include "platform/status.h"
+
 namespace cairn {
 
 // Exit codes the fleet gives a PC whose check never produced one.
-inline constexpr int StoppedExitCode = 2;    // like a PC that cannot be asked in time
-inline constexpr int CrashedExitCode = 255;  // what a crashed single check ends with on Windows
+inline constexpr int StoppedExitCode = 2;              // like a PC that cannot be asked in time
+inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single check on Windows
 
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
 
-std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status);
+std::string_view reasonFor(int exitCode, Step step, Status status);
 
 // What an exit code of the single check means, for the summary.
 std::string_view exitCodeMeaning(int exitCode);

@@ -26,10 +26,10 @@ struct EchoRequest {
 
 // What one echo request gave: the number of replies received and, when there is one, the
 // status of the first reply (0 = echo reply); with no reply, the error code of the request
-// (StatusIpReqTimedOut, StatusIpGeneralFailure, or 0 when the platform gave none).
+// (StatusIpReqTimedOut, StatusIpGeneralFailure, or StatusSuccess when the platform gave none).
 struct EchoResult {
   std::uint32_t replyCount = 0;
-  std::uint32_t status = 0;
+  Status status = StatusSuccess;
 };
 
 class IcmpEcho {

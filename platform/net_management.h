@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
 // A platform-allocated information record; released only through freeBuffer.
@@ -20,12 +22,12 @@ class NetManagement {
  public:
   virtual ~NetManagement() = default;
 
-  // NetWkstaGetInfo at level 102 on a server path ("\\NAME" in UTF-16). Status 0 is success;
+  // NetWkstaGetInfo at level 102 on a server path ("\\NAME" in UTF-16). StatusSuccess is success;
   // the record may be set even when the call fails.
-  virtual std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) = 0;
+  virtual Status workstationInfo(const std::u16string& serverPath, NetRecord* record) = 0;
 
   // NetServerGetInfo at level 102; only the status is used.
-  virtual std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) = 0;
+  virtual Status serverInfo(const std::u16string& serverPath, NetRecord* record) = 0;
 
   // The names held by a record that workstationInfo filled.
   virtual WorkstationNames workstationNames(NetRecord record) = 0;

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
 using RegKey = std::uintptr_t;
@@ -20,21 +22,21 @@ class Registry {
   virtual ~Registry() = default;
 
   // RegConnectRegistryA for HKEY_LOCAL_MACHINE of the machine named by a narrow server path
-  // ("\\NAME"). Status 0 means connected and *root set.
-  virtual std::uint32_t connect(const std::string& machineName, RegKey* root) = 0;
+  // ("\\NAME"). StatusSuccess means connected and *root set.
+  virtual Status connect(const std::string& machineName, RegKey* root) = 0;
 
-  // RegOpenKeyExA with options 0. Status 0 means opened and *key set.
-  virtual std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                                RegKey* key) = 0;
+  // RegOpenKeyExA with options 0. StatusSuccess means opened and *key set.
+  virtual Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                         RegKey* key) = 0;
 
   // RegQueryValueExA. Writes at most *size bytes to data, never more, and sets *size to the
   // value's length.
-  virtual std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                                   unsigned char* data, std::uint32_t* size) = 0;
+  virtual Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                            unsigned char* data, std::uint32_t* size) = 0;
 
   // RegSetValueExA with reserved 0.
-  virtual std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                                 const unsigned char* data, std::uint32_t size) = 0;
+  virtual Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                          const unsigned char* data, std::uint32_t size) = 0;
 
   // RegCloseKey; the result is ignored.
   virtual void closeKey(RegKey key) = 0;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
 using ScHandle = std::uintptr_t;  // SC_HANDLE; 0 is no handle
@@ -65,32 +67,31 @@ class ServiceControl {
   virtual ~ServiceControl() = default;
 
   // OpenSCManagerW for the machine named by a narrow server path ("\\NAME") and the active
-  // database. Status 0 means *manager is set.
-  virtual std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
-                                      ScHandle* manager) = 0;
+  // database. StatusSuccess means *manager is set.
+  virtual Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                               ScHandle* manager) = 0;
 
-  // OpenServiceW by the service's key name. Status 0 means *service is set.
-  virtual std::uint32_t openService(ScHandle manager, const std::string& serviceName,
-                                    std::uint32_t desiredAccess, ScHandle* service) = 0;
+  // OpenServiceW by the service's key name. StatusSuccess means *service is set.
+  virtual Status openService(ScHandle manager, const std::string& serviceName,
+                             std::uint32_t desiredAccess, ScHandle* service) = 0;
 
   // QueryServiceStatusEx at level SC_STATUS_PROCESS_INFO.
-  virtual std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) = 0;
+  virtual Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) = 0;
 
   // QueryServiceConfigW with a buffer of bufferSize bytes. StatusInsufficientBuffer sets
   // *bytesNeeded to the size that holds the configuration.
-  virtual std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                           ServiceConfig* config, std::uint32_t* bytesNeeded) = 0;
+  virtual Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
+                                    ServiceConfig* config, std::uint32_t* bytesNeeded) = 0;
 
   // ChangeServiceConfigW of the start type alone: SERVICE_NO_CHANGE for the service type and
   // error control, null for every string and the tag.
-  virtual std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) = 0;
+  virtual Status changeServiceConfig(ScHandle service, std::uint32_t startType) = 0;
 
   // StartServiceW without arguments.
-  virtual std::uint32_t startService(ScHandle service) = 0;
+  virtual Status startService(ScHandle service) = 0;
 
   // ControlService; *status is the service's status as the manager answered it.
-  virtual std::uint32_t controlService(ScHandle service, std::uint32_t control,
-                                       ServiceStatus* status) = 0;
+  virtual Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) = 0;
 
   // CloseServiceHandle; the result is ignored.
   virtual void closeServiceHandle(ScHandle handle) = 0;

@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
-// What a start-up request answers: status 0 means started, and grantedVersion holds the
+// What a start-up request answers: StatusSuccess means started, and grantedVersion holds the
 // version word the layer granted (major version in the low byte).
 struct SocketsStartup {
-  int status = 0;
+  Status status = StatusSuccess;
   std::uint16_t grantedVersion = 0;
 };
 

@@ -5,7 +5,7 @@ namespace {
 
 bool started(Sockets& sockets) {
   const SocketsStartup startup = sockets.startup(SocketsVersion);
-  return startup.status == 0 && (startup.grantedVersion & 0xFFu) == 2;
+  return startup.status == StatusSuccess && (startup.grantedVersion & 0xFFu) == 2;
 }
 
 }  // namespace

@@ -8,29 +8,30 @@ namespace cairn {
 namespace {
 
 struct QueryTexts {
-  const char* callName;
+  Step step;
   std::string_view retryLine;
   std::string_view failureLine;
 };
 
-constexpr QueryTexts WorkstationQuery = {"NetWkstaGetInfo", " ! Retrying NetWkstaGetInfo call...",
+constexpr QueryTexts WorkstationQuery = {Step::NetWkstaGetInfo,
+                                         " ! Retrying NetWkstaGetInfo call...",
                                          " - Can not access. NetWkstaGetInfo called failed."};
-constexpr QueryTexts ServerQuery = {"NetServerGetInfo", " ! Retrying NetServerGetInfo call...",
+constexpr QueryTexts ServerQuery = {Step::NetServerGetInfo, " ! Retrying NetServerGetInfo call...",
                                     " - Can not access. NetServerGetInfo call failed."};
 
 // Two attempts, the second at once; a record left behind by the first is released before it.
 template <typename Query>
 bool queryTwice(Query query, NetRecord& record, const QueryTexts& texts, ReportPrinter& printer,
                 NetManagement& netManagement, CheckRecord& checkRecord) {
-  if (query(&record) == 0) return true;
+  if (query(&record) == StatusSuccess) return true;
   printer.printVerbose(texts.retryLine);
   if (record != nullptr) {
     netManagement.freeBuffer(record);
     record = nullptr;
   }
-  const std::uint32_t status = query(&record);
-  if (status == 0) return true;
-  checkRecord.failed(texts.callName, status);
+  const Status status = query(&record);
+  if (status == StatusSuccess) return true;
+  checkRecord.failed(texts.step, status);
   printer.printReport(texts.failureLine);
   return false;
 }

@@ -41,7 +41,7 @@ class SteadyClock final : public Clock {
 
 // An answer of the manager that says the change was not made. Any other failure, a broken
 // connection above all, may have come after the change took effect.
-bool refused(std::uint32_t status) {
+bool refused(Status status) {
   return status == StatusAccessDenied || status == StatusServiceAlreadyRunning ||
          status == StatusServiceDisabled || status == StatusServiceDoesNotExist;
 }
@@ -68,7 +68,7 @@ class Conversation {
       : control_(control), clock_(clock), result_(result) {}
 
   // Records the failure unless an earlier one stands, and gives the result as it is now.
-  RegistryServiceResult fail(RegistryServiceReason reason, const char* step, std::uint32_t status) {
+  RegistryServiceResult fail(RegistryServiceReason reason, const char* step, Status status) {
     if (result_.step.empty()) {
       result_.reason = reason;
       result_.step = step;
@@ -78,9 +78,9 @@ class Conversation {
   }
 
   // Opens the manager and the service; the status of the call that failed, else 0.
-  std::uint32_t open(const std::string& serverPath, std::uint32_t access, const char** step) {
+  Status open(const std::string& serverPath, std::uint32_t access, const char** step) {
     *step = "OpenSCManagerW";
-    if (const std::uint32_t status =
+    if (const Status status =
             control_.openSCManager(serverPath, ScManagerConnect, &manager_.handle))
       return status;
     *step = "OpenServiceW";
@@ -90,14 +90,12 @@ class Conversation {
   ScHandle service() const { return service_.handle; }
 
   // Reads the state and the start type; the status of the call that failed, else 0.
-  std::uint32_t read(ServiceStatusProcess& status, ServiceConfig& config, const char** step) {
+  Status read(ServiceStatusProcess& status, ServiceConfig& config, const char** step) {
     *step = "QueryServiceStatusEx";
-    if (const std::uint32_t failure = control_.queryServiceStatusEx(service(), &status))
-      return failure;
+    if (const Status failure = control_.queryServiceStatusEx(service(), &status)) return failure;
     *step = "QueryServiceConfigW";
     std::uint32_t needed = 0;
-    std::uint32_t failure =
-        control_.queryServiceConfig(service(), ConfigBufferSize, &config, &needed);
+    Status failure = control_.queryServiceConfig(service(), ConfigBufferSize, &config, &needed);
     if (failure == StatusInsufficientBuffer && needed > ConfigBufferSize &&
         needed <= ConfigBufferLimit)
       failure = control_.queryServiceConfig(service(), needed, &config, &needed);
@@ -116,11 +114,10 @@ class Conversation {
 
   // Polls the state while it is the pending state given, within the deadline. The status of a
   // query that failed, StatusServiceRequestTimeout when the deadline passed, else 0.
-  std::uint32_t waitWhile(std::uint32_t pending, ServiceStatusProcess& status) {
+  Status waitWhile(std::uint32_t pending, ServiceStatusProcess& status) {
     for (;;) {
-      if (const std::uint32_t failure = control_.queryServiceStatusEx(service(), &status))
-        return failure;
-      if (status.currentState != pending) return 0;
+      if (const Status failure = control_.queryServiceStatusEx(service(), &status)) return failure;
+      if (status.currentState != pending) return StatusSuccess;
       if (!timeLeft()) return StatusServiceRequestTimeout;
       pause(std::clamp(status.waitHint / 10, PollFloorMs, PollCeilingMs));
     }
@@ -136,7 +133,7 @@ class Conversation {
   ServiceHandle service_{control_};
 };
 
-RegistryServiceReason startFailure(std::uint32_t status) {
+RegistryServiceReason startFailure(Status status) {
   return status == StatusAccessDenied ? RegistryServiceReason::ControlDenied
                                       : RegistryServiceReason::StartFailed;
 }
@@ -184,7 +181,7 @@ RegistryServiceResult queryRegistryService(ServiceControl& control, const std::s
   const char* step = "";
   ServiceStatusProcess status;
   ServiceConfig config;
-  std::uint32_t failure = conversation.open(serverPath, QueryRights, &step);
+  Status failure = conversation.open(serverPath, QueryRights, &step);
   if (failure == 0) failure = conversation.read(status, config, &step);
   if (failure != 0) {
     // Without the rights to ask, the pipe's absence stays unexplained.
@@ -208,7 +205,7 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
   const char* step = "";
   ServiceStatusProcess status;
   ServiceConfig config;
-  std::uint32_t failure = conversation.open(serverPath, ControlRights, &step);
+  Status failure = conversation.open(serverPath, ControlRights, &step);
   if (failure == 0) failure = conversation.read(status, config, &step);
   if (failure != 0) return conversation.fail(startFailure(failure), step, failure);
   result.before = registryServiceText(status.currentState, config.startType);
@@ -216,15 +213,15 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
 
   // A service on its way down is let go first, then started like a stopped one.
   if (status.currentState == ServiceStopPending) {
-    if (const std::uint32_t waited = conversation.waitWhile(ServiceStopPending, status))
+    if (const Status waited = conversation.waitWhile(ServiceStopPending, status))
       return conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", waited);
   }
   if (status.currentState == ServiceStopped) {
     if (startType == ServiceDisabled) {
       if (beforeChange && !beforeChange(RegistryServiceChange::Enable))
-        return conversation.fail(RegistryServiceReason::StartFailed, "journal", 0);
+        return conversation.fail(RegistryServiceReason::StartFailed, "journal", StatusSuccess);
       result.changes.enabled = true;
-      if (const std::uint32_t changed =
+      if (const Status changed =
               control.changeServiceConfig(conversation.service(), ServiceDemandStart)) {
         result.changes.enabled = !refused(changed);
         return conversation.fail(startFailure(changed), "ChangeServiceConfigW", changed);
@@ -232,21 +229,21 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
       startType = ServiceDemandStart;
     }
     if (beforeChange && !beforeChange(RegistryServiceChange::Start))
-      return conversation.fail(RegistryServiceReason::StartFailed, "journal", 0);
+      return conversation.fail(RegistryServiceReason::StartFailed, "journal", StatusSuccess);
     result.changes.started = true;
-    const std::uint32_t started = control.startService(conversation.service());
+    const Status started = control.startService(conversation.service());
     // ERROR_SERVICE_ALREADY_RUNNING: a trigger start won the race, and the service is not ours
     // to stop.
     if (started != 0) result.changes.started = !refused(started);
     if (started != 0 && started != StatusServiceAlreadyRunning)
       return conversation.fail(startFailure(started), "StartServiceW", started);
   }
-  if (const std::uint32_t waited = conversation.waitWhile(ServiceStartPending, status))
+  if (const Status waited = conversation.waitWhile(ServiceStartPending, status))
     return conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", waited);
   result.after = registryServiceText(status.currentState, startType);
   if (status.currentState != ServiceRunning) {
-    const std::uint32_t exitCode =
-        status.win32ExitCode != 0 ? status.win32ExitCode : std::uint32_t{StatusServiceNotActive};
+    const Status exitCode = status.win32ExitCode != 0 ? static_cast<Status>(status.win32ExitCode)
+                                                      : StatusServiceNotActive;
     conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", exitCode);
   }
   return result;
@@ -258,7 +255,7 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   RegistryServiceResult result;
   result.changes = changes;
   Conversation conversation(control, clock, result);
-  const auto failed = [&](const char* step, std::uint32_t status) {
+  const auto failed = [&](const char* step, Status status) {
     return conversation.fail(
         changes.any() ? RegistryServiceReason::RestoreFailed : RegistryServiceReason::None, step,
         status);
@@ -266,14 +263,14 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   const char* step = "";
   const std::uint32_t access = QueryRights | (changes.started ? ServiceStop : 0) |
                                (changes.enabled ? ServiceChangeConfig : 0);
-  if (const std::uint32_t failure = conversation.open(serverPath, access, &step))
+  if (const Status failure = conversation.open(serverPath, access, &step))
     return failed(step, failure);
 
   if (changes.started) {
     conversation.startClock(bounds.stopMs);
     for (;;) {
       ServiceStatus answered;
-      const std::uint32_t stopped =
+      const Status stopped =
           control.controlService(conversation.service(), ServiceControlStop, &answered);
       if (stopped == StatusServiceCannotAcceptCtrl && conversation.timeLeft()) {
         conversation.pause(BusyRetryMs);
@@ -281,7 +278,7 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
       }
       if (stopped == 0) {
         ServiceStatusProcess status;
-        if (const std::uint32_t failure = conversation.waitWhile(ServiceStopPending, status))
+        if (const Status failure = conversation.waitWhile(ServiceStopPending, status))
           failed("QueryServiceStatusEx", failure);
       } else if (stopped != StatusServiceNotActive) {
         failed("ControlService", stopped);
@@ -292,19 +289,17 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   // The start type goes back even when the stop failed: a running service that is Disabled
   // again stops for good at the next restart.
   if (changes.enabled) {
-    if (const std::uint32_t failure =
-            control.changeServiceConfig(conversation.service(), ServiceDisabled))
+    if (const Status failure = control.changeServiceConfig(conversation.service(), ServiceDisabled))
       failed("ChangeServiceConfigW", failure);
   }
 
   ServiceStatusProcess status;
   ServiceConfig config;
-  if (const std::uint32_t failure = conversation.read(status, config, &step))
-    return failed(step, failure);
+  if (const Status failure = conversation.read(status, config, &step)) return failed(step, failure);
   result.after = registryServiceText(status.currentState, config.startType);
   if ((changes.started && status.currentState != ServiceStopped) ||
       (changes.enabled && config.startType != ServiceDisabled))
-    failed("verify", 0);
+    failed("verify", StatusSuccess);
   return result;
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "platform/service_control.h"
+#include "platform/status.h"
 
 namespace cairn {
 
@@ -72,7 +73,7 @@ struct RegistryServiceResult {
   RegistryServiceChanges changes;
   RegistryServiceReason reason = RegistryServiceReason::None;
   std::string step;  // the call that failed ("StartServiceW"), empty when none did
-  std::uint32_t status = 0;
+  Status status = StatusSuccess;
 };
 
 // Reads the service's state with query rights only. The reason is Disabled or Stopped when that

@@ -16,6 +16,8 @@ namespace {
 
 struct ValueTexts {
   const char* valueName;
+  Step readStep;
+  Step writeStep;
   std::string_view readFailed;
   std::string_view alreadyTarget;
   std::string_view differs;
@@ -27,6 +29,8 @@ struct ValueTexts {
 
 constexpr ValueTexts DefaultDomainName = {
     "DefaultDomainName",
+    Step::QueryDefaultDomainName,
+    Step::SetDefaultDomainName,
     " - Can NOT retrieve DefaultDomainName value from remote registry.",
     " + DefaultDomainName value is already set to: ",
     " * DefaultDomainName value is currently set to: ",
@@ -37,6 +41,8 @@ constexpr ValueTexts DefaultDomainName = {
 
 constexpr ValueTexts AltDefaultDomainName = {
     "AltDefaultDomainName",
+    Step::QueryAltDefaultDomainName,
+    Step::SetAltDefaultDomainName,
     " - Can NOT retrieve AltDefaultDomainName value from remote registry.",
     " + AltDefaultDomainName value is already set to: ",
     " * AltDefaultDomainName value is currently set to: ",
@@ -48,8 +54,7 @@ constexpr ValueTexts AltDefaultDomainName = {
 // Reads a value as text up to its first NUL, upper-cased; the marker when the read left the
 // buffer untouched. The status of the read is not trusted: only the buffer tells; it is kept for
 // the record.
-std::string readValue(Registry& registry, RegKey key, const char* valueName,
-                      std::uint32_t& status) {
+std::string readValue(Registry& registry, RegKey key, const char* valueName, Status& status) {
   std::array<unsigned char, ValueBufferSize> buffer{};
   std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
   std::uint32_t type = 0;
@@ -62,10 +67,10 @@ std::string readValue(Registry& registry, RegKey key, const char* valueName,
 UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDomain,
                           ReportPrinter& printer, Registry& registry, RegKey key,
                           CheckRecord& record) {
-  std::uint32_t readStatus = 0;
+  Status readStatus = StatusSuccess;
   const std::string value = readValue(registry, key, texts.valueName, readStatus);
   if (value == FailedReadMarker) {
-    record.failed(std::string("RegQueryValueEx ") + texts.valueName, readStatus);
+    record.failed(texts.readStep, readStatus);
     printer.printReport(texts.readFailed);
     return UpdateOutcome::ValueUnreadable;
   }
@@ -78,9 +83,9 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
   printer.printReport(std::string(texts.differs) + printableText(value));
   const auto* data = reinterpret_cast<const unsigned char*>(targetDomain.c_str());
   const auto size = static_cast<std::uint32_t>(targetDomain.size() + 1);
-  const std::uint32_t writeStatus = registry.setValue(key, texts.valueName, RegSz, data, size);
-  if (writeStatus != 0) {
-    record.failed(std::string("RegSetValueEx ") + texts.valueName, writeStatus);
+  const Status writeStatus = registry.setValue(key, texts.valueName, RegSz, data, size);
+  if (writeStatus != StatusSuccess) {
+    record.failed(texts.writeStep, writeStatus);
     printer.printReport(texts.writeFailed);
     return UpdateOutcome::ValueUnwritable;
   }
@@ -93,9 +98,9 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
 UpdateOutcome updateWinlogonKey(RegKey root, const std::string& targetDomain,
                                 ReportPrinter& printer, Registry& registry, CheckRecord& record) {
   RegKey key = 0;
-  if (const std::uint32_t status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
-      status != 0) {
-    record.failed("RegOpenKeyEx", status);
+  if (const Status status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
+      status != StatusSuccess) {
+    record.failed(Step::RegOpenKeyEx, status);
     printer.printReport(" - Can NOT access remote registry. Access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
@@ -114,8 +119,8 @@ UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::stri
                                   ReportPrinter& printer, Registry& registry, CheckRecord& record) {
   printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
   RegKey root = 0;
-  if (const std::uint32_t status = registry.connect(serverPath, &root); status != 0) {
-    record.failed("RegConnectRegistry", status);
+  if (const Status status = registry.connect(serverPath, &root); status != StatusSuccess) {
+    record.failed(Step::RegConnectRegistry, status);
     printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }

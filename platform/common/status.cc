@@ -2,35 +2,15 @@
 
 namespace cairn {
 
-std::string_view statusName(std::uint32_t status) {
+std::string_view statusName(Status status) {
   switch (status) {
-    case StatusSuccess: return "ERROR_SUCCESS";
-    case StatusFileNotFound: return "ERROR_FILE_NOT_FOUND";
-    case StatusAccessDenied: return "ERROR_ACCESS_DENIED";
-    case StatusInvalidHandle: return "ERROR_INVALID_HANDLE";
-    case StatusBadNetPath: return "ERROR_BAD_NETPATH";
-    case StatusInvalidParameter: return "ERROR_INVALID_PARAMETER";
-    case StatusModNotFound: return "ERROR_MOD_NOT_FOUND";
-    case StatusInsufficientBuffer: return "ERROR_INSUFFICIENT_BUFFER";
-    case StatusMoreData: return "ERROR_MORE_DATA";
-    case StatusRegistryIoFailed: return "ERROR_REGISTRY_IO_FAILED";
-    case StatusServiceRequestTimeout: return "ERROR_SERVICE_REQUEST_TIMEOUT";
-    case StatusServiceAlreadyRunning: return "ERROR_SERVICE_ALREADY_RUNNING";
-    case StatusServiceDisabled: return "ERROR_SERVICE_DISABLED";
-    case StatusServiceDoesNotExist: return "ERROR_SERVICE_DOES_NOT_EXIST";
-    case StatusServiceCannotAcceptCtrl: return "ERROR_SERVICE_CANNOT_ACCEPT_CTRL";
-    case StatusServiceNotActive: return "ERROR_SERVICE_NOT_ACTIVE";
-    case StatusConnectionRefused: return "ERROR_CONNECTION_REFUSED";
-    case StatusLogonFailure: return "ERROR_LOGON_FAILURE";
-    case StatusTimeout: return "ERROR_TIMEOUT";
-    case StatusRpcServerUnavailable: return "RPC_S_SERVER_UNAVAILABLE";
-    case StatusRpcCallFailed: return "RPC_S_CALL_FAILED";
-    case StatusRpcBadStubData: return "RPC_X_BAD_STUB_DATA";
-    case StatusHostNotFound: return "WSAHOST_NOT_FOUND";
-    case StatusInvalidLevel: return "ERROR_INVALID_LEVEL";
-    case StatusIpReqTimedOut: return "IP_REQ_TIMED_OUT";
-    case StatusIpGeneralFailure: return "IP_GENERAL_FAILURE";
-    default: return {};
+#define CAIRN_STATUS_NAME(name, value, platformName) \
+  case name:                                         \
+    return platformName;
+    CAIRN_STATUS_TABLE(CAIRN_STATUS_NAME)
+#undef CAIRN_STATUS_NAME
+    default:
+      return {};
   }
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/remote_services.h"
-#include "platform/samba/module.h"
+#include "platform/samba/backends.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -21,7 +21,7 @@ class SambaModule {
   SambaBackends* backends() {
     if (!attempted_) {
       attempted_ = true;
-      backends_.reset(load());
+      backends_ = load();
     }
     return backends_.get();
   }
@@ -40,8 +40,8 @@ class SambaModule {
     path.resize(static_cast<std::size_t>(length));
     const std::string directory = path.substr(0, path.rfind('/') + 1);
     for (const std::string& candidate :
-         {directory + SambaModuleFile,
-          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + SambaModuleFile}) {
+         {directory + CAIRN_SAMBA_MODULE_FILE,
+          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + CAIRN_SAMBA_MODULE_FILE}) {
       if (access(candidate.c_str(), F_OK) == 0) return candidate;
     }
     return {};
@@ -49,11 +49,15 @@ class SambaModule {
 
   // The module stays mapped for the life of the process: its objects outlive this loader's
   // callers' last use, and unloading Samba's libraries buys nothing before the process ends.
-  static SambaBackends* load() {
+  // A module of another version is refused like a missing one.
+  static std::unique_ptr<SambaBackends> load() {
     void* module = openModule();
     if (module == nullptr) return nullptr;
-    const auto entry = reinterpret_cast<SambaModuleEntryFunction>(dlsym(module, SambaModuleEntry));
-    return entry != nullptr ? entry() : nullptr;
+    const auto entry =
+        reinterpret_cast<CairnSambaModuleEntry>(dlsym(module, CAIRN_SAMBA_MODULE_ENTRY));
+    const CairnSambaModule* table = entry != nullptr ? entry() : nullptr;
+    if (table == nullptr || table->version != CAIRN_SAMBA_MODULE_VERSION) return nullptr;
+    return makeSambaBackends(*table);
   }
 
   bool attempted_ = false;
@@ -73,11 +77,11 @@ class LoadingNetManagement final : public NetManagement {
  public:
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -104,22 +108,22 @@ class LoadingRegistry final : public Registry {
  public:
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+  Status connect(const std::string& machineName, RegKey* root) override {
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     if (Registry* backend = loaded()) return backend->openKey(parent, subKey, access, key);
     return StatusModNotFound;
   }
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     if (Registry* backend = loaded()) return backend->queryValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
     if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
@@ -136,103 +140,59 @@ class LoadingRegistry final : public Registry {
   std::shared_ptr<SambaModule> module_;
 };
 
-// Without the module every call fails as the others do, and closing a handle, which only a
-// loaded module can have handed out, does nothing.
+// Closing a handle, which only a loaded module can have handed out, never loads it.
 class LoadingServiceControl final : public ServiceControl {
  public:
   explicit LoadingServiceControl(std::shared_ptr<SambaModule> module)
       : module_(std::move(module)) {}
 
-  std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
-                              ScHandle* manager) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    std::uint64_t handle = 0;
-    const std::uint32_t status =
-        calls->openSCManager(calls->context, machineName.c_str(), desiredAccess, &handle);
-    if (status == 0) *manager = static_cast<ScHandle>(handle);
-    return status;
+  Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                       ScHandle* manager) override {
+    if (ServiceControl* backend = loaded())
+      return backend->openSCManager(machineName, desiredAccess, manager);
+    return StatusModNotFound;
   }
-  std::uint32_t openService(ScHandle manager, const std::string& serviceName,
-                            std::uint32_t desiredAccess, ScHandle* service) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    std::uint64_t handle = 0;
-    const std::uint32_t status =
-        calls->openService(calls->context, manager, serviceName.c_str(), desiredAccess, &handle);
-    if (status == 0) *service = static_cast<ScHandle>(handle);
-    return status;
+  Status openService(ScHandle manager, const std::string& serviceName, std::uint32_t desiredAccess,
+                     ScHandle* service) override {
+    if (ServiceControl* backend = loaded())
+      return backend->openService(manager, serviceName, desiredAccess, service);
+    return StatusModNotFound;
   }
-  std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    CairnServiceStatus answered{};
-    const std::uint32_t result = calls->queryServiceStatusEx(calls->context, service, &answered);
-    if (result != 0) return result;
-    copy(answered, status);
-    status->processId = answered.processId;
-    status->serviceFlags = answered.serviceFlags;
-    return 0;
+  Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
+    if (ServiceControl* backend = loaded()) return backend->queryServiceStatusEx(service, status);
+    return StatusModNotFound;
   }
-  std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                   ServiceConfig* config, std::uint32_t* bytesNeeded) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    CairnServiceConfig answered{};
-    const std::uint32_t result =
-        calls->queryServiceConfig(calls->context, service, bufferSize, &answered, bytesNeeded);
-    if (result == 0) *config = {answered.serviceType, answered.startType, answered.errorControl};
-    return result;
+  Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize, ServiceConfig* config,
+                            std::uint32_t* bytesNeeded) override {
+    if (ServiceControl* backend = loaded())
+      return backend->queryServiceConfig(service, bufferSize, config, bytesNeeded);
+    return StatusModNotFound;
   }
-  std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    return calls->changeServiceConfig(calls->context, service, startType);
+  Status changeServiceConfig(ScHandle service, std::uint32_t startType) override {
+    if (ServiceControl* backend = loaded()) return backend->changeServiceConfig(service, startType);
+    return StatusModNotFound;
   }
-  std::uint32_t startService(ScHandle service) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    return calls->startService(calls->context, service);
+  Status startService(ScHandle service) override {
+    if (ServiceControl* backend = loaded()) return backend->startService(service);
+    return StatusModNotFound;
   }
-  std::uint32_t controlService(ScHandle service, std::uint32_t control,
-                               ServiceStatus* status) override {
-    const CairnServiceCalls* calls = loaded();
-    if (calls == nullptr) return StatusModNotFound;
-    CairnServiceStatus answered{};
-    const std::uint32_t result = calls->controlService(calls->context, service, control, &answered);
-    if (result == 0) copy(answered, status);
-    return result;
+  Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) override {
+    if (ServiceControl* backend = loaded())
+      return backend->controlService(service, control, status);
+    return StatusModNotFound;
   }
   void closeServiceHandle(ScHandle handle) override {
     if (handle == 0) return;
-    if (const CairnServiceCalls* calls = loaded())
-      calls->closeServiceHandle(calls->context, handle);
+    if (ServiceControl* backend = loaded()) backend->closeServiceHandle(handle);
   }
 
  private:
-  static void copy(const CairnServiceStatus& from, ServiceStatus* to) {
-    to->serviceType = from.serviceType;
-    to->currentState = from.currentState;
-    to->controlsAccepted = from.controlsAccepted;
-    to->win32ExitCode = from.win32ExitCode;
-    to->serviceSpecificExitCode = from.serviceSpecificExitCode;
-    to->checkPoint = from.checkPoint;
-    to->waitHint = from.waitHint;
-  }
-
-  const CairnServiceCalls* loaded() {
-    if (!fetched_) {
-      SambaBackends* backends = module_->backends();
-      if (backends == nullptr) return nullptr;
-      calls_ = backends->serviceCalls();
-      fetched_ = true;
-    }
-    return &calls_;
+  ServiceControl* loaded() {
+    SambaBackends* backends = module_->backends();
+    return backends != nullptr ? &backends->serviceControl() : nullptr;
   }
 
   std::shared_ptr<SambaModule> module_;
-  CairnServiceCalls calls_{};
-  bool fetched_ = false;
 };
 
 }  // namespace

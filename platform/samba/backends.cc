@@ -1,11 +1,8 @@
-// The entry point of cairnmark-samba.so: the DCE/RPC services over Samba's client, on one SMB
-// session per process.
-#include <cstdlib>
+#include "platform/samba/backends.h"
+
 #include <memory>
 
-#include "platform/samba/module.h"
 #include "platform/samba/services.h"
-#include "platform/samba/session.h"
 
 namespace cairn {
 namespace {
@@ -17,10 +14,6 @@ namespace {
 constexpr unsigned TcpConnectTimeoutMs = 2000;
 constexpr unsigned SetupTimeoutMs = 5000;
 constexpr unsigned CallTimeoutMs = 5000;
-
-struct SessionDeleter {
-  void operator()(CairnSession* session) const { cairnSessionDestroy(session); }
-};
 
 CairnPipe samba(RpcPipe pipe) {
   switch (pipe) {
@@ -39,12 +32,19 @@ CairnPipe samba(RpcPipe pipe) {
 // The session is made on first use; a session that cannot be made leaves the module unusable.
 class SambaTransport final : public RpcTransport {
  public:
+  explicit SambaTransport(const CairnSambaModule& module) : module_(module) {}
+  ~SambaTransport() override {
+    if (session_ != nullptr) module_.destroy(session_);
+  }
+  SambaTransport(const SambaTransport&) = delete;
+  SambaTransport& operator=(const SambaTransport&) = delete;
+
   std::uint32_t call(const std::string& host, RpcPipe pipe, std::uint16_t opnum,
                      const ndr::Bytes& request, ndr::Bytes& reply) override {
     CairnSession* s = session();
     if (s == nullptr) return StatusModNotFound;
     if (const std::uint32_t status =
-            cairnSessionOpenPipe(s, host.c_str(), samba(pipe), TcpConnectTimeoutMs, SetupTimeoutMs))
+            module_.openPipe(s, host.c_str(), samba(pipe), TcpConnectTimeoutMs, SetupTimeoutMs))
       return status;
     return callOpen(pipe, opnum, request, reply);
   }
@@ -55,105 +55,38 @@ class SambaTransport final : public RpcTransport {
     if (s == nullptr) return StatusModNotFound;
     std::uint8_t* out = nullptr;
     std::size_t outLength = 0;
-    const std::uint32_t status = cairnSessionCall(s, samba(pipe), opnum, request.data(),
-                                                  request.size(), &out, &outLength, CallTimeoutMs);
-    const std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(out, std::free);
+    const std::uint32_t status = module_.call(s, samba(pipe), opnum, request.data(), request.size(),
+                                              &out, &outLength, CallTimeoutMs);
     if (status == 0) reply.assign(out, out + outLength);
+    if (out != nullptr) module_.freeReply(out);
     return status;
   }
 
   void disconnect() override {
-    if (session_ != nullptr) cairnSessionDisconnect(session_.get());
+    if (session_ != nullptr) module_.disconnect(session_);
   }
 
  private:
   CairnSession* session() {
     if (!created_) {
       created_ = true;
-      session_.reset(cairnSessionCreate(CairnCompositeStateError));
+      session_ = module_.create(CairnCompositeStateError);
     }
-    return session_.get();
+    return session_;
   }
 
-  std::unique_ptr<CairnSession, SessionDeleter> session_;
+  const CairnSambaModule& module_;
+  CairnSession* session_ = nullptr;
   bool created_ = false;
-};
-
-ServiceControl& services(void* context) {
-  return *static_cast<ServiceControl*>(context);
-}
-
-void copy(const ServiceStatus& from, CairnServiceStatus* to) {
-  *to = {from.serviceType,
-         from.currentState,
-         from.controlsAccepted,
-         from.win32ExitCode,
-         from.serviceSpecificExitCode,
-         from.checkPoint,
-         from.waitHint,
-         0,
-         0};
-}
-
-// The plain C face of a ServiceControl; the caller's outputs change only on success, and a
-// short buffer's size.
-const CairnServiceCalls ServiceCallTable = {
-    nullptr,
-    [](void* context, const char* machineName, std::uint32_t access, std::uint64_t* manager) {
-      ScHandle handle = 0;
-      const std::uint32_t status = services(context).openSCManager(machineName, access, &handle);
-      if (status == 0) *manager = handle;
-      return status;
-    },
-    [](void* context, std::uint64_t manager, const char* serviceName, std::uint32_t access,
-       std::uint64_t* service) {
-      ScHandle handle = 0;
-      const std::uint32_t status =
-          services(context).openService(manager, serviceName, access, &handle);
-      if (status == 0) *service = handle;
-      return status;
-    },
-    [](void* context, std::uint64_t service, CairnServiceStatus* status) {
-      ServiceStatusProcess answered;
-      const std::uint32_t result = services(context).queryServiceStatusEx(service, &answered);
-      if (result == 0) {
-        copy(answered, status);
-        status->processId = answered.processId;
-        status->serviceFlags = answered.serviceFlags;
-      }
-      return result;
-    },
-    [](void* context, std::uint64_t service, std::uint32_t bufferSize, CairnServiceConfig* config,
-       std::uint32_t* bytesNeeded) {
-      ServiceConfig answered;
-      const std::uint32_t result =
-          services(context).queryServiceConfig(service, bufferSize, &answered, bytesNeeded);
-      if (result == 0) *config = {answered.serviceType, answered.startType, answered.errorControl};
-      return result;
-    },
-    [](void* context, std::uint64_t service, std::uint32_t startType) {
-      return services(context).changeServiceConfig(service, startType);
-    },
-    [](void* context, std::uint64_t service) { return services(context).startService(service); },
-    [](void* context, std::uint64_t service, std::uint32_t control, CairnServiceStatus* status) {
-      ServiceStatus answered;
-      const std::uint32_t result = services(context).controlService(service, control, &answered);
-      if (result == 0) copy(answered, status);
-      return result;
-    },
-    [](void* context, std::uint64_t handle) { services(context).closeServiceHandle(handle); },
 };
 
 // Every service over the one transport they share.
 class RpcBackends final : public SambaBackends {
  public:
+  explicit RpcBackends(const CairnSambaModule& module) : transport_(module) {}
   NetManagement& netManagement() override { return *netManagement_; }
   Registry& registry() override { return *registry_; }
-  CairnServiceCalls serviceCalls() override {
-    CairnServiceCalls calls = ServiceCallTable;
-    calls.context = serviceControl_.get();
-    return calls;
-  }
+  ServiceControl& serviceControl() override { return *serviceControl_; }
 
  private:
   SambaTransport transport_;
@@ -163,8 +96,9 @@ class RpcBackends final : public SambaBackends {
 };
 
 }  // namespace
-}  // namespace cairn
 
-extern "C" __attribute__((visibility("default"))) cairn::SambaBackends* cairnmarkSambaBackends() {
-  return new cairn::RpcBackends;
+std::unique_ptr<SambaBackends> makeSambaBackends(const CairnSambaModule& module) {
+  return std::make_unique<RpcBackends>(module);
 }
+
+}  // namespace cairn

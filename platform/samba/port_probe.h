@@ -1,7 +1,7 @@
 /* A bounded TCP connect to the SMB port of a remote machine, made before Samba's own connect.
  * Samba's connect has no deadline short enough for a machine that drops every packet, and its
- * failures do not tell a refused connection from a silent machine; this probe does both. It is
- * callable from C, because the Samba transport is C. */
+ * failures do not tell a refused connection from a silent machine; this probe does both. Plain C,
+ * like the transport it serves. */
 #pragma once
 
 #include <stdint.h>

@@ -9,6 +9,11 @@
 namespace cairn {
 namespace {
 
+// A WERROR the PC answered, or a code of the transport: both are Win32 codes, as statuses are.
+Status asStatus(std::uint32_t code) {
+  return static_cast<Status>(code);
+}
+
 class RpcServiceControl final : public ServiceControl {
  public:
   explicit RpcServiceControl(RpcTransport& transport) : transport_(transport) {}
@@ -16,87 +21,86 @@ class RpcServiceControl final : public ServiceControl {
   // A server path that names no acceptable host fails like an unknown machine, without any
   // traffic. A connection lost earlier is replaced here, and only here: the handles of the
   // manager belong to the connection that issued them.
-  std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
-                              ScHandle* manager) override {
+  Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                       ScHandle* manager) override {
     const std::string host = hostFromServerPath(machineName);
     if (host.empty()) return StatusBadNetPath;
     ndr::Bytes reply;
-    const std::uint32_t status =
+    const Status status = asStatus(
         transport_.call(host, RpcPipe::Svcctl, rpc::OpenSCManagerWOpnum,
-                        rpc::encodeOpenSCManagerW(utf8ToUtf16(machineName), desiredAccess), reply);
+                        rpc::encodeOpenSCManagerW(utf8ToUtf16(machineName), desiredAccess), reply));
     return status != 0 ? status : keepHandle(reply, manager);
   }
 
-  std::uint32_t openService(ScHandle manager, const std::string& serviceName,
-                            std::uint32_t desiredAccess, ScHandle* service) override {
+  Status openService(ScHandle manager, const std::string& serviceName, std::uint32_t desiredAccess,
+                     ScHandle* service) override {
     const rpc::PolicyHandle* handle = find(manager);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t status =
+    const Status status =
         call(rpc::OpenServiceWOpnum,
              rpc::encodeOpenServiceW(*handle, utf8ToUtf16(serviceName), desiredAccess), reply);
     return status != 0 ? status : keepHandle(reply, service);
   }
 
-  std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
+  Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
     const rpc::PolicyHandle* handle = find(service);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t failure =
+    const Status failure =
         call(rpc::QueryServiceStatusExOpnum, rpc::encodeQueryServiceStatusEx(*handle), reply);
     if (failure != 0) return failure;
     ServiceStatusProcess answered;
-    const std::uint32_t result =
-        rpc::decodeQueryServiceStatusEx(reply.data(), reply.size(), answered);
+    const Status result =
+        asStatus(rpc::decodeQueryServiceStatusEx(reply.data(), reply.size(), answered));
     if (result == 0) *status = answered;
     return result;
   }
 
-  std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                   ServiceConfig* config, std::uint32_t* bytesNeeded) override {
+  Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize, ServiceConfig* config,
+                            std::uint32_t* bytesNeeded) override {
     const rpc::PolicyHandle* handle = find(service);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t failure = call(rpc::QueryServiceConfigWOpnum,
-                                       rpc::encodeQueryServiceConfigW(*handle, bufferSize), reply);
+    const Status failure = call(rpc::QueryServiceConfigWOpnum,
+                                rpc::encodeQueryServiceConfigW(*handle, bufferSize), reply);
     if (failure != 0) return failure;
     ServiceConfig answered;
     std::uint32_t needed = 0;
-    const std::uint32_t result =
-        rpc::decodeQueryServiceConfigW(reply.data(), reply.size(), answered, needed);
+    const Status result =
+        asStatus(rpc::decodeQueryServiceConfigW(reply.data(), reply.size(), answered, needed));
     if (result == 0) *config = answered;
     if (result == StatusInsufficientBuffer) *bytesNeeded = needed;
     return result;
   }
 
-  std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) override {
+  Status changeServiceConfig(ScHandle service, std::uint32_t startType) override {
     const rpc::PolicyHandle* handle = find(service);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t failure = call(rpc::ChangeServiceConfigWOpnum,
-                                       rpc::encodeChangeServiceConfigW(*handle, startType), reply);
-    return failure != 0 ? failure : rpc::decodeChangeServiceConfigW(reply.data(), reply.size());
+    const Status failure = call(rpc::ChangeServiceConfigWOpnum,
+                                rpc::encodeChangeServiceConfigW(*handle, startType), reply);
+    return failure != 0 ? failure
+                        : asStatus(rpc::decodeChangeServiceConfigW(reply.data(), reply.size()));
   }
 
-  std::uint32_t startService(ScHandle service) override {
+  Status startService(ScHandle service) override {
     const rpc::PolicyHandle* handle = find(service);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t failure =
-        call(rpc::StartServiceWOpnum, rpc::encodeStartServiceW(*handle), reply);
-    return failure != 0 ? failure : rpc::decodeStatusReply(reply.data(), reply.size());
+    const Status failure = call(rpc::StartServiceWOpnum, rpc::encodeStartServiceW(*handle), reply);
+    return failure != 0 ? failure : asStatus(rpc::decodeStatusReply(reply.data(), reply.size()));
   }
 
-  std::uint32_t controlService(ScHandle service, std::uint32_t control,
-                               ServiceStatus* status) override {
+  Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) override {
     const rpc::PolicyHandle* handle = find(service);
     if (handle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t failure =
+    const Status failure =
         call(rpc::ControlServiceOpnum, rpc::encodeControlService(*handle, control), reply);
     if (failure != 0) return failure;
     ServiceStatus answered;
-    const std::uint32_t result = rpc::decodeControlService(reply.data(), reply.size(), answered);
+    const Status result = asStatus(rpc::decodeControlService(reply.data(), reply.size(), answered));
     if (result == 0) *status = answered;
     return result;
   }
@@ -110,19 +114,19 @@ class RpcServiceControl final : public ServiceControl {
   }
 
  private:
-  std::uint32_t call(std::uint16_t opnum, const ndr::Bytes& request, ndr::Bytes& reply) {
-    return transport_.callOpen(RpcPipe::Svcctl, opnum, request, reply);
+  Status call(std::uint16_t opnum, const ndr::Bytes& request, ndr::Bytes& reply) {
+    return asStatus(transport_.callOpen(RpcPipe::Svcctl, opnum, request, reply));
   }
 
-  std::uint32_t keepHandle(const ndr::Bytes& reply, ScHandle* handle) {
+  Status keepHandle(const ndr::Bytes& reply, ScHandle* handle) {
     rpc::PolicyHandle issued;
-    std::uint32_t status = rpc::decodeHandleReply(reply.data(), reply.size(), issued);
+    Status status = asStatus(rpc::decodeHandleReply(reply.data(), reply.size(), issued));
     if (status == 0 && issued.isNull()) status = StatusRpcBadStubData;
     if (status != 0) return status;
     const ScHandle id = nextHandle_++;
     handles_[id] = issued;
     *handle = id;
-    return 0;
+    return StatusSuccess;
   }
 
   const rpc::PolicyHandle* find(ScHandle handle) const {

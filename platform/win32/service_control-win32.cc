@@ -25,8 +25,8 @@ std::wstring wide(const std::string& text) {
   return converted;
 }
 
-std::uint32_t lastError() {
-  return static_cast<std::uint32_t>(::GetLastError());
+Status lastError() {
+  return static_cast<Status>(::GetLastError());
 }
 
 void copy(const SERVICE_STATUS& from, ServiceStatus* to) {
@@ -42,26 +42,26 @@ void copy(const SERVICE_STATUS& from, ServiceStatus* to) {
 class Win32ServiceControl final : public ServiceControl {
  public:
   // An empty name is the local machine, as a null name is to OpenSCManagerW.
-  std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
-                              ScHandle* manager) override {
+  Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                       ScHandle* manager) override {
     const std::wstring name = wide(machineName);
     const SC_HANDLE opened =
         ::OpenSCManagerW(name.empty() ? nullptr : name.c_str(), nullptr, desiredAccess);
     if (opened == nullptr) return lastError();
     *manager = reinterpret_cast<ScHandle>(opened);
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t openService(ScHandle manager, const std::string& serviceName,
-                            std::uint32_t desiredAccess, ScHandle* service) override {
+  Status openService(ScHandle manager, const std::string& serviceName, std::uint32_t desiredAccess,
+                     ScHandle* service) override {
     const SC_HANDLE opened =
         ::OpenServiceW(handleOf(manager), wide(serviceName).c_str(), desiredAccess);
     if (opened == nullptr) return lastError();
     *service = reinterpret_cast<ScHandle>(opened);
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
+  Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
     SERVICE_STATUS_PROCESS answered{};
     DWORD needed = 0;
     if (!::QueryServiceStatusEx(handleOf(service), SC_STATUS_PROCESS_INFO,
@@ -77,42 +77,41 @@ class Win32ServiceControl final : public ServiceControl {
     copy(common, status);
     status->processId = answered.dwProcessId;
     status->serviceFlags = answered.dwServiceFlags;
-    return 0;
+    return StatusSuccess;
   }
 
   // The buffer is of the size asked for, aligned for the structure it holds.
-  std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                   ServiceConfig* config, std::uint32_t* bytesNeeded) override {
+  Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize, ServiceConfig* config,
+                            std::uint32_t* bytesNeeded) override {
     std::vector<std::uint64_t> buffer((bufferSize + 7) / 8);
     auto* answered = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
     DWORD needed = 0;
     if (!::QueryServiceConfigW(handleOf(service), buffer.empty() ? nullptr : answered, bufferSize,
                                &needed)) {
-      const std::uint32_t status = lastError();
+      const Status status = lastError();
       if (status == ERROR_INSUFFICIENT_BUFFER) *bytesNeeded = needed;
       return status;
     }
     *config = {answered->dwServiceType, answered->dwStartType, answered->dwErrorControl};
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) override {
+  Status changeServiceConfig(ScHandle service, std::uint32_t startType) override {
     if (!::ChangeServiceConfigW(handleOf(service), SERVICE_NO_CHANGE, startType, SERVICE_NO_CHANGE,
                                 nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr))
       return lastError();
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t startService(ScHandle service) override {
-    return ::StartServiceW(handleOf(service), 0, nullptr) ? 0 : lastError();
+  Status startService(ScHandle service) override {
+    return ::StartServiceW(handleOf(service), 0, nullptr) ? StatusSuccess : lastError();
   }
 
-  std::uint32_t controlService(ScHandle service, std::uint32_t control,
-                               ServiceStatus* status) override {
+  Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) override {
     SERVICE_STATUS answered{};
     if (!::ControlService(handleOf(service), control, &answered)) return lastError();
     copy(answered, status);
-    return 0;
+    return StatusSuccess;
   }
 
   void closeServiceHandle(ScHandle handle) override { ::CloseServiceHandle(handleOf(handle)); }

@@ -43,8 +43,8 @@ void FakeServiceControl::sleepMs(std::uint32_t milliseconds) {
 
 // Logs the call and gives its scripted failure, if any. A call on a handle that is not held is a
 // fault of the code under test, not a status.
-std::uint32_t FakeServiceControl::call(const std::string& name, const std::string& arguments,
-                                       ScHandle handle) {
+Status FakeServiceControl::call(const std::string& name, const std::string& arguments,
+                                ScHandle handle) {
   log.push_back(name + "(" + arguments + ")");
   if (handle != 0) {
     const auto found = handles_.find(handle);
@@ -52,8 +52,8 @@ std::uint32_t FakeServiceControl::call(const std::string& name, const std::strin
       throw std::logic_error("a handle that is not held: " + log.back());
   }
   auto& queue = failing[name];
-  if (queue.empty()) return 0;
-  const std::uint32_t status = queue.front();
+  if (queue.empty()) return StatusSuccess;
+  const auto status = static_cast<Status>(queue.front());
   queue.pop_front();
   return status;
 }
@@ -72,69 +72,65 @@ void FakeServiceControl::fill(ServiceStatus* status) const {
   status->win32ExitCode = state == ServiceStopped && startFails ? exitCode : 0;
 }
 
-std::uint32_t FakeServiceControl::openSCManager(const std::string& machineName,
-                                                std::uint32_t desiredAccess, ScHandle* manager) {
-  if (const std::uint32_t status =
-          call("OpenSCManagerW", machineName + "," + hex(desiredAccess), 0))
+Status FakeServiceControl::openSCManager(const std::string& machineName,
+                                         std::uint32_t desiredAccess, ScHandle* manager) {
+  if (const Status status = call("OpenSCManagerW", machineName + "," + hex(desiredAccess), 0))
     return status;
   *manager = 100 + handles_.size();
   handles_[*manager] = 0;
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::openService(ScHandle manager, const std::string& serviceName,
-                                              std::uint32_t desiredAccess, ScHandle* service) {
-  if (const std::uint32_t status =
-          call("OpenServiceW", serviceName + "," + hex(desiredAccess), manager))
+Status FakeServiceControl::openService(ScHandle manager, const std::string& serviceName,
+                                       std::uint32_t desiredAccess, ScHandle* service) {
+  if (const Status status = call("OpenServiceW", serviceName + "," + hex(desiredAccess), manager))
     return status;
   if (!exists) return StatusServiceDoesNotExist;
   if (controlDenied && (desiredAccess & ControlRights) != 0) return StatusAccessDenied;
   *service = 100 + handles_.size();
   handles_[*service] = 0;
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::queryServiceStatusEx(ScHandle service,
-                                                       ServiceStatusProcess* status) {
-  if (const std::uint32_t failure = call("QueryServiceStatusEx", "", service)) return failure;
+Status FakeServiceControl::queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) {
+  if (const Status failure = call("QueryServiceStatusEx", "", service)) return failure;
   settle();
   fill(status);
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                                     ServiceConfig* config,
-                                                     std::uint32_t* bytesNeeded) {
-  if (const std::uint32_t status = call("QueryServiceConfigW", std::to_string(bufferSize), service))
+Status FakeServiceControl::queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
+                                              ServiceConfig* config, std::uint32_t* bytesNeeded) {
+  if (const Status status = call("QueryServiceConfigW", std::to_string(bufferSize), service))
     return status;
   if (bufferSize < configSize) {
     *bytesNeeded = configSize;
     return StatusInsufficientBuffer;
   }
   *config = {0x20, startType, 1};
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::changeServiceConfig(ScHandle service, std::uint32_t type) {
-  if (const std::uint32_t status = call("ChangeServiceConfigW", std::to_string(type), service))
+Status FakeServiceControl::changeServiceConfig(ScHandle service, std::uint32_t type) {
+  if (const Status status = call("ChangeServiceConfigW", std::to_string(type), service))
     return status;
   startType = type;
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::startService(ScHandle service) {
-  if (const std::uint32_t status = call("StartServiceW", "", service)) return status;
+Status FakeServiceControl::startService(ScHandle service) {
+  if (const Status status = call("StartServiceW", "", service)) return status;
   if (raceStart) state = ServiceRunning;
   if (startType == ServiceDisabled) return StatusServiceDisabled;
   if (state != ServiceStopped) return StatusServiceAlreadyRunning;
   state = ServiceStartPending;
   pendingUntil_ = now + startPendingMs;
-  return 0;
+  return StatusSuccess;
 }
 
-std::uint32_t FakeServiceControl::controlService(ScHandle service, std::uint32_t control,
-                                                 ServiceStatus* status) {
-  if (const std::uint32_t failure = call("ControlService", std::to_string(control), service))
+Status FakeServiceControl::controlService(ScHandle service, std::uint32_t control,
+                                          ServiceStatus* status) {
+  if (const Status failure = call("ControlService", std::to_string(control), service))
     return failure;
   settle();
   if (busyControls > 0 || state == ServiceStartPending || state == ServiceStopPending) {
@@ -145,7 +141,7 @@ std::uint32_t FakeServiceControl::controlService(ScHandle service, std::uint32_t
   state = ServiceStopPending;
   pendingUntil_ = now + stopPendingMs;
   fill(status);
-  return 0;
+  return StatusSuccess;
 }
 
 void FakeServiceControl::closeServiceHandle(ScHandle handle) {

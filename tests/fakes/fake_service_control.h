@@ -48,21 +48,20 @@ class FakeServiceControl final : public ServiceControl, public Clock {
   std::uint64_t nowMs() override { return now; }
   void sleepMs(std::uint32_t milliseconds) override;
 
-  std::uint32_t openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
-                              ScHandle* manager) override;
-  std::uint32_t openService(ScHandle manager, const std::string& serviceName,
-                            std::uint32_t desiredAccess, ScHandle* service) override;
-  std::uint32_t queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override;
-  std::uint32_t queryServiceConfig(ScHandle service, std::uint32_t bufferSize,
-                                   ServiceConfig* config, std::uint32_t* bytesNeeded) override;
-  std::uint32_t changeServiceConfig(ScHandle service, std::uint32_t startType) override;
-  std::uint32_t startService(ScHandle service) override;
-  std::uint32_t controlService(ScHandle service, std::uint32_t control,
-                               ServiceStatus* status) override;
+  Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                       ScHandle* manager) override;
+  Status openService(ScHandle manager, const std::string& serviceName, std::uint32_t desiredAccess,
+                     ScHandle* service) override;
+  Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override;
+  Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize, ServiceConfig* config,
+                            std::uint32_t* bytesNeeded) override;
+  Status changeServiceConfig(ScHandle service, std::uint32_t startType) override;
+  Status startService(ScHandle service) override;
+  Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) override;
   void closeServiceHandle(ScHandle handle) override;
 
  private:
-  std::uint32_t call(const std::string& name, const std::string& arguments, ScHandle handle);
+  Status call(const std::string& name, const std::string& arguments, ScHandle handle);
   void settle();  // a pending state whose time is up ends
   void fill(ServiceStatus* status) const;
 

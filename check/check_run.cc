@@ -1,11 +1,9 @@
-#include "front/check_run.h"
+#include "check/check_run.h"
 
 #include <cstdint>
 
-#include "front/command_line.h"
-#include "front/exit_codes.h"
+#include "check/exit_codes.h"
 #include "platform/status.h"
-#include "core/report.h"
 #include "reach/echo_probe.h"
 #include "reach/target.h"
 #include "remote/identity_check.h"
@@ -56,15 +54,16 @@ std::int16_t remoteChecks(const RunOptions& options, const ResolvedTarget& targe
   return resultCode;
 }
 
-int checkTarget(RunOptions& options, ReportPrinter& printer, Platform& platform,
-                CheckRecord& record) {
+}  // namespace
+
+int runCheck(RunOptions options, ReportPrinter& printer, Platform& platform, CheckRecord& record) {
   ResolvedTarget target;
   switch (resolveTarget(options, target, printer, platform.sockets)) {
     case ResolveOutcome::InvalidValue:
       return ExitBadValue;
     case ResolveOutcome::LookupFailed:
-      record.failed(classifyHostValue(options.hostText) == HostKind::Name ? "gethostbyname"
-                                                                          : "gethostbyaddr",
+      record.failed(classifyHostValue(options.hostText) == HostKind::Name ? Step::HostByName
+                                                                          : Step::HostByAddress,
                     StatusHostNotFound);
       return ExitUnreachable;
     case ResolveOutcome::Resolved:
@@ -76,35 +75,9 @@ int checkTarget(RunOptions& options, ReportPrinter& printer, Platform& platform,
     return ExitUnreachable;
 
   NetRecords records;
-  const std::int16_t resultCode =
-      remoteChecks(options, target, records, printer, platform, record);
+  const std::int16_t resultCode = remoteChecks(options, target, records, printer, platform, record);
   releaseRecords(records, platform.netManagement);
   return resultCode;
-}
-
-}  // namespace
-
-int runChecks(std::string_view commandTail, Platform& platform) {
-  displayEnabled = true;
-  RunOptions options;
-  ReportPrinter printer(platform.console);
-  switch (readCommandLine(commandTail, options, printer, platform.console)) {
-    case CommandLineOutcome::UsageShown:
-      return ExitUsage;
-    case CommandLineOutcome::SwitchConflict:
-      return ExitBadValue;
-    case CommandLineOutcome::Proceed:
-      break;
-  }
-  printer.setVerbose(options.verbose);
-  CheckRecord record;
-  return checkTarget(options, printer, platform, record);
-}
-
-int runCheck(RunOptions options, Platform& platform, CheckRecord& record) {
-  ReportPrinter printer(platform.console);
-  printer.setVerbose(options.verbose);
-  return checkTarget(options, printer, platform, record);
 }
 
 }  // namespace cairn
