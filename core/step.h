@@ -1,6 +1,8 @@
 // The step of a check that failed: the platform call whose failure ended it, each named once in
 // the table below. The names are what the records show, and for the reads and writes of the
-// Winlogon values they name the value too.
+// Winlogon values they name the value too. Starting RemoteRegistry and putting it back adds two
+// steps that are no call: the journal that refused a change, and the reading after a restore that
+// found the service not as it was.
 #pragma once
 
 #include <optional>
@@ -19,7 +21,16 @@
   X(QueryDefaultDomainName, "RegQueryValueEx DefaultDomainName")       \
   X(QueryAltDefaultDomainName, "RegQueryValueEx AltDefaultDomainName") \
   X(SetDefaultDomainName, "RegSetValueEx DefaultDomainName")           \
-  X(SetAltDefaultDomainName, "RegSetValueEx AltDefaultDomainName")
+  X(SetAltDefaultDomainName, "RegSetValueEx AltDefaultDomainName")     \
+  X(OpenSCManagerW, "OpenSCManagerW")                                  \
+  X(OpenServiceW, "OpenServiceW")                                      \
+  X(QueryServiceStatusEx, "QueryServiceStatusEx")                      \
+  X(QueryServiceConfigW, "QueryServiceConfigW")                        \
+  X(ChangeServiceConfigW, "ChangeServiceConfigW")                      \
+  X(StartServiceW, "StartServiceW")                                    \
+  X(ControlService, "ControlService")                                  \
+  X(ServiceJournal, "journal")                                         \
+  X(ServiceVerify, "verify")
 
 namespace cairn {
 

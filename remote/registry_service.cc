@@ -68,8 +68,8 @@ class Conversation {
       : control_(control), clock_(clock), result_(result) {}
 
   // Records the failure unless an earlier one stands, and gives the result as it is now.
-  RegistryServiceResult fail(RegistryServiceReason reason, const char* step, Status status) {
-    if (result_.step.empty()) {
+  RegistryServiceResult fail(RegistryServiceReason reason, Step step, Status status) {
+    if (result_.step == Step::None) {
       result_.reason = reason;
       result_.step = step;
       result_.status = status;
@@ -78,22 +78,22 @@ class Conversation {
   }
 
   // Opens the manager and the service; the status of the call that failed, else 0.
-  Status open(const std::string& serverPath, std::uint32_t access, const char** step) {
-    *step = "OpenSCManagerW";
+  Status open(const std::string& serverPath, std::uint32_t access, Step* step) {
+    *step = Step::OpenSCManagerW;
     if (const Status status =
             control_.openSCManager(serverPath, ScManagerConnect, &manager_.handle))
       return status;
-    *step = "OpenServiceW";
+    *step = Step::OpenServiceW;
     return control_.openService(manager_.handle, RegistryServiceName, access, &service_.handle);
   }
 
   ScHandle service() const { return service_.handle; }
 
   // Reads the state and the start type; the status of the call that failed, else 0.
-  Status read(ServiceStatusProcess& status, ServiceConfig& config, const char** step) {
-    *step = "QueryServiceStatusEx";
+  Status read(ServiceStatusProcess& status, ServiceConfig& config, Step* step) {
+    *step = Step::QueryServiceStatusEx;
     if (const Status failure = control_.queryServiceStatusEx(service(), &status)) return failure;
-    *step = "QueryServiceConfigW";
+    *step = Step::QueryServiceConfigW;
     std::uint32_t needed = 0;
     Status failure = control_.queryServiceConfig(service(), ConfigBufferSize, &config, &needed);
     if (failure == StatusInsufficientBuffer && needed > ConfigBufferSize &&
@@ -178,7 +178,7 @@ std::string registryServiceText(std::uint32_t state, std::uint32_t startType) {
 RegistryServiceResult queryRegistryService(ServiceControl& control, const std::string& serverPath) {
   RegistryServiceResult result;
   Conversation conversation(control, steadyClock(), result);
-  const char* step = "";
+  Step step = Step::None;
   ServiceStatusProcess status;
   ServiceConfig config;
   Status failure = conversation.open(serverPath, QueryRights, &step);
@@ -202,7 +202,7 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
   RegistryServiceResult result;
   Conversation conversation(control, clock, result);
   conversation.startClock(bounds.startMs);
-  const char* step = "";
+  Step step = Step::None;
   ServiceStatusProcess status;
   ServiceConfig config;
   Status failure = conversation.open(serverPath, ControlRights, &step);
@@ -214,37 +214,41 @@ RegistryServiceResult startRegistryService(ServiceControl& control, const std::s
   // A service on its way down is let go first, then started like a stopped one.
   if (status.currentState == ServiceStopPending) {
     if (const Status waited = conversation.waitWhile(ServiceStopPending, status))
-      return conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", waited);
+      return conversation.fail(RegistryServiceReason::StartFailed, Step::QueryServiceStatusEx,
+                               waited);
   }
   if (status.currentState == ServiceStopped) {
     if (startType == ServiceDisabled) {
       if (beforeChange && !beforeChange(RegistryServiceChange::Enable))
-        return conversation.fail(RegistryServiceReason::StartFailed, "journal", StatusSuccess);
+        return conversation.fail(RegistryServiceReason::StartFailed, Step::ServiceJournal,
+                                 StatusSuccess);
       result.changes.enabled = true;
       if (const Status changed =
               control.changeServiceConfig(conversation.service(), ServiceDemandStart)) {
         result.changes.enabled = !refused(changed);
-        return conversation.fail(startFailure(changed), "ChangeServiceConfigW", changed);
+        return conversation.fail(startFailure(changed), Step::ChangeServiceConfigW, changed);
       }
       startType = ServiceDemandStart;
     }
     if (beforeChange && !beforeChange(RegistryServiceChange::Start))
-      return conversation.fail(RegistryServiceReason::StartFailed, "journal", StatusSuccess);
+      return conversation.fail(RegistryServiceReason::StartFailed, Step::ServiceJournal,
+                               StatusSuccess);
     result.changes.started = true;
     const Status started = control.startService(conversation.service());
     // ERROR_SERVICE_ALREADY_RUNNING: a trigger start won the race, and the service is not ours
     // to stop.
     if (started != 0) result.changes.started = !refused(started);
     if (started != 0 && started != StatusServiceAlreadyRunning)
-      return conversation.fail(startFailure(started), "StartServiceW", started);
+      return conversation.fail(startFailure(started), Step::StartServiceW, started);
   }
   if (const Status waited = conversation.waitWhile(ServiceStartPending, status))
-    return conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", waited);
+    return conversation.fail(RegistryServiceReason::StartFailed, Step::QueryServiceStatusEx,
+                             waited);
   result.after = registryServiceText(status.currentState, startType);
   if (status.currentState != ServiceRunning) {
     const Status exitCode = status.win32ExitCode != 0 ? static_cast<Status>(status.win32ExitCode)
                                                       : StatusServiceNotActive;
-    conversation.fail(RegistryServiceReason::StartFailed, "QueryServiceStatusEx", exitCode);
+    conversation.fail(RegistryServiceReason::StartFailed, Step::QueryServiceStatusEx, exitCode);
   }
   return result;
 }
@@ -255,12 +259,12 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   RegistryServiceResult result;
   result.changes = changes;
   Conversation conversation(control, clock, result);
-  const auto failed = [&](const char* step, Status status) {
+  const auto failed = [&](Step step, Status status) {
     return conversation.fail(
         changes.any() ? RegistryServiceReason::RestoreFailed : RegistryServiceReason::None, step,
         status);
   };
-  const char* step = "";
+  Step step = Step::None;
   const std::uint32_t access = QueryRights | (changes.started ? ServiceStop : 0) |
                                (changes.enabled ? ServiceChangeConfig : 0);
   if (const Status failure = conversation.open(serverPath, access, &step))
@@ -279,9 +283,9 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
       if (stopped == 0) {
         ServiceStatusProcess status;
         if (const Status failure = conversation.waitWhile(ServiceStopPending, status))
-          failed("QueryServiceStatusEx", failure);
+          failed(Step::QueryServiceStatusEx, failure);
       } else if (stopped != StatusServiceNotActive) {
-        failed("ControlService", stopped);
+        failed(Step::ControlService, stopped);
       }
       break;
     }
@@ -290,7 +294,7 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   // again stops for good at the next restart.
   if (changes.enabled) {
     if (const Status failure = control.changeServiceConfig(conversation.service(), ServiceDisabled))
-      failed("ChangeServiceConfigW", failure);
+      failed(Step::ChangeServiceConfigW, failure);
   }
 
   ServiceStatusProcess status;
@@ -299,7 +303,7 @@ RegistryServiceResult restoreRegistryService(ServiceControl& control, const std:
   result.after = registryServiceText(status.currentState, config.startType);
   if ((changes.started && status.currentState != ServiceStopped) ||
       (changes.enabled && config.startType != ServiceDisabled))
-    failed("verify", StatusSuccess);
+    failed(Step::ServiceVerify, StatusSuccess);
   return result;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/step.h"
 #include "platform/service_control.h"
 #include "platform/status.h"
 
@@ -64,7 +65,7 @@ struct RegistryServiceChanges {
 enum class RegistryServiceChange { Enable, Start };
 
 // Called before each change; false prevents it (the start then ends as StartFailed with the step
-// "journal"). An empty hook records nothing and prevents nothing.
+// ServiceJournal). An empty hook records nothing and prevents nothing.
 using BeforeChange = std::function<bool(RegistryServiceChange)>;
 
 struct RegistryServiceResult {
@@ -72,7 +73,7 @@ struct RegistryServiceResult {
   std::string after;   // as left, empty when not read again
   RegistryServiceChanges changes;
   RegistryServiceReason reason = RegistryServiceReason::None;
-  std::string step;  // the call that failed ("StartServiceW"), empty when none did
+  Step step = Step::None;  // the call that failed (Step::StartServiceW)
   Status status = StatusSuccess;
 };
 

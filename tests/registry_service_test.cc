@@ -35,8 +35,9 @@ struct Case {
 
 std::string outcomeOf(const RegistryServiceResult& result) {
   std::string text(reasonName(result.reason));
-  if (!result.step.empty())
-    text += (text.empty() ? "" : " ") + result.step + " " + std::to_string(result.status);
+  if (result.step != Step::None)
+    text += (text.empty() ? "" : " ") + std::string(stepName(result.step)) + " " +
+            std::to_string(result.status);
   return text;
 }
 
