@@ -2,7 +2,9 @@
 // the table below. The names are what the records show, and for the reads and writes of the
 // Winlogon values they name the value too. A check that was stopped at its deadline, or that
 // crashed, is recorded with the step it was in; the read of the logon-domain policy is such a
-// step only, since its failure ends no check.
+// step only, since its failure ends no check. Starting RemoteRegistry and putting it back adds
+// two steps that are no call: the journal that refused a change, and the reading after a restore
+// that found the service not as it was.
 #pragma once
 
 #include <optional>
@@ -22,7 +24,16 @@
   X(QueryAltDefaultDomainName, "RegQueryValueEx AltDefaultDomainName") \
   X(SetDefaultDomainName, "RegSetValueEx DefaultDomainName")           \
   X(SetAltDefaultDomainName, "RegSetValueEx AltDefaultDomainName")     \
-  X(QueryDefaultLogonDomain, "RegQueryValueEx DefaultLogonDomain")
+  X(QueryDefaultLogonDomain, "RegQueryValueEx DefaultLogonDomain")     \
+  X(OpenSCManagerW, "OpenSCManagerW")                                  \
+  X(OpenServiceW, "OpenServiceW")                                      \
+  X(QueryServiceStatusEx, "QueryServiceStatusEx")                      \
+  X(QueryServiceConfigW, "QueryServiceConfigW")                        \
+  X(ChangeServiceConfigW, "ChangeServiceConfigW")                      \
+  X(StartServiceW, "StartServiceW")                                    \
+  X(ControlService, "ControlService")                                  \
+  X(ServiceJournal, "journal")                                         \
+  X(ServiceVerify, "verify")
 
 namespace cairn {
 

@@ -5,12 +5,13 @@
 #include <cstdlib>
 
 #include "platform/samba/rpc_calls.h"
+#include "platform/samba/svcctl_calls.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const unsigned char* reply = data + 1;
   const std::size_t length = size - 1;
-  switch (data[0] % 5) {
+  switch (data[0] % 8) {
     case 0: {
       cairn::rpc::WkstaInfo102 info;
       cairn::rpc::decodeNetrWkstaGetInfo(reply, length, info);
@@ -35,6 +36,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 4:
       cairn::rpc::decodeStatusReply(reply, length);
       break;
+    case 5: {
+      cairn::ServiceStatusProcess status;
+      cairn::rpc::decodeQueryServiceStatusEx(reply, length, status);
+      break;
+    }
+    case 6: {
+      cairn::ServiceConfig config;
+      std::uint32_t needed = 0;
+      cairn::rpc::decodeQueryServiceConfigW(reply, length, config, needed);
+      break;
+    }
+    case 7: {
+      cairn::ServiceStatus status;
+      cairn::rpc::decodeControlService(reply, length, status);
+      cairn::rpc::decodeChangeServiceConfigW(reply, length);
+      break;
+    }
   }
   return 0;
 }

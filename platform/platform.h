@@ -5,6 +5,7 @@
 #include "platform/icmp_echo.h"
 #include "platform/net_management.h"
 #include "platform/registry.h"
+#include "platform/service_control.h"
 #include "platform/sockets.h"
 
 namespace cairn {
@@ -15,6 +16,7 @@ struct Platform {
   IcmpEcho& icmp;
   NetManagement& netManagement;
   Registry& registry;
+  ServiceControl& serviceControl;
 };
 
 }  // namespace cairn

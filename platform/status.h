@@ -20,6 +20,8 @@
   X(StatusBadNetPath, 53, "ERROR_BAD_NETPATH")                                                 \
   /* a required argument is missing */                                                         \
   X(StatusInvalidParameter, 87, "ERROR_INVALID_PARAMETER")                                     \
+  /* the answer needs a larger buffer */                                                       \
+  X(StatusInsufficientBuffer, 122, "ERROR_INSUFFICIENT_BUFFER")                                \
   /* the PC does not serve that level */                                                       \
   X(StatusInvalidLevel, 124, "ERROR_INVALID_LEVEL")                                            \
   /* the remote-services module is unusable */                                                 \
@@ -28,6 +30,18 @@
   X(StatusMoreData, 234, "ERROR_MORE_DATA")                                                    \
   /* the PC could not store the value */                                                       \
   X(StatusRegistryIoFailed, 1016, "ERROR_REGISTRY_IO_FAILED")                                  \
+  /* the service did not answer its start or control in time */                                \
+  X(StatusServiceRequestTimeout, 1053, "ERROR_SERVICE_REQUEST_TIMEOUT")                        \
+  /* the service runs already */                                                               \
+  X(StatusServiceAlreadyRunning, 1056, "ERROR_SERVICE_ALREADY_RUNNING")                        \
+  /* a disabled service cannot start */                                                        \
+  X(StatusServiceDisabled, 1058, "ERROR_SERVICE_DISABLED")                                     \
+  /* no such service */                                                                        \
+  X(StatusServiceDoesNotExist, 1060, "ERROR_SERVICE_DOES_NOT_EXIST")                           \
+  /* the service cannot take a control yet (pending): try later */                             \
+  X(StatusServiceCannotAcceptCtrl, 1061, "ERROR_SERVICE_CANNOT_ACCEPT_CTRL")                   \
+  /* the service is not running */                                                             \
+  X(StatusServiceNotActive, 1062, "ERROR_SERVICE_NOT_ACTIVE")                                  \
   /* the PC refused the connection */                                                          \
   X(StatusConnectionRefused, 1225, "ERROR_CONNECTION_REFUSED")                                 \
   /* the credentials were refused */                                                           \

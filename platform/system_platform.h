@@ -17,7 +17,12 @@ class SystemPlatform {
         sockets_(makeSystemSockets()),
         icmp_(makeSystemIcmpEcho()),
         remote_(makeSystemRemoteServices()),
-        platform_{*console_, *sockets_, *icmp_, *remote_.netManagement, *remote_.registry} {}
+        platform_{*console_,
+                  *sockets_,
+                  *icmp_,
+                  *remote_.netManagement,
+                  *remote_.registry,
+                  *remote_.serviceControl} {}
   SystemPlatform(const SystemPlatform&) = delete;
   SystemPlatform& operator=(const SystemPlatform&) = delete;
 

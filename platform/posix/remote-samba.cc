@@ -1,6 +1,6 @@
-// Network management and registry through the Samba module, loaded the first time a run needs
-// a remote service. Linking Samba's client into the binary would load over a hundred shared
-// libraries at every start, also for runs that only show the usage text or fail resolution.
+// Network management, registry and service control through the Samba module, loaded the first time
+// a run needs a remote service. Linking Samba's client into the binary would load over a hundred
+// shared libraries at every start, also for runs that only show the usage text or fail resolution.
 // Without the module every call fails with StatusModNotFound.
 #include <dlfcn.h>
 #include <unistd.h>
@@ -140,6 +140,61 @@ class LoadingRegistry final : public Registry {
   std::shared_ptr<SambaModule> module_;
 };
 
+// Closing a handle, which only a loaded module can have handed out, never loads it.
+class LoadingServiceControl final : public ServiceControl {
+ public:
+  explicit LoadingServiceControl(std::shared_ptr<SambaModule> module)
+      : module_(std::move(module)) {}
+
+  Status openSCManager(const std::string& machineName, std::uint32_t desiredAccess,
+                       ScHandle* manager) override {
+    if (ServiceControl* backend = loaded())
+      return backend->openSCManager(machineName, desiredAccess, manager);
+    return StatusModNotFound;
+  }
+  Status openService(ScHandle manager, const std::string& serviceName, std::uint32_t desiredAccess,
+                     ScHandle* service) override {
+    if (ServiceControl* backend = loaded())
+      return backend->openService(manager, serviceName, desiredAccess, service);
+    return StatusModNotFound;
+  }
+  Status queryServiceStatusEx(ScHandle service, ServiceStatusProcess* status) override {
+    if (ServiceControl* backend = loaded()) return backend->queryServiceStatusEx(service, status);
+    return StatusModNotFound;
+  }
+  Status queryServiceConfig(ScHandle service, std::uint32_t bufferSize, ServiceConfig* config,
+                            std::uint32_t* bytesNeeded) override {
+    if (ServiceControl* backend = loaded())
+      return backend->queryServiceConfig(service, bufferSize, config, bytesNeeded);
+    return StatusModNotFound;
+  }
+  Status changeServiceConfig(ScHandle service, std::uint32_t startType) override {
+    if (ServiceControl* backend = loaded()) return backend->changeServiceConfig(service, startType);
+    return StatusModNotFound;
+  }
+  Status startService(ScHandle service) override {
+    if (ServiceControl* backend = loaded()) return backend->startService(service);
+    return StatusModNotFound;
+  }
+  Status controlService(ScHandle service, std::uint32_t control, ServiceStatus* status) override {
+    if (ServiceControl* backend = loaded())
+      return backend->controlService(service, control, status);
+    return StatusModNotFound;
+  }
+  void closeServiceHandle(ScHandle handle) override {
+    if (handle == 0) return;
+    if (ServiceControl* backend = loaded()) backend->closeServiceHandle(handle);
+  }
+
+ private:
+  ServiceControl* loaded() {
+    SambaBackends* backends = module_->backends();
+    return backends != nullptr ? &backends->serviceControl() : nullptr;
+  }
+
+  std::shared_ptr<SambaModule> module_;
+};
+
 }  // namespace
 
 void preloadRemoteServices() {
@@ -148,8 +203,8 @@ void preloadRemoteServices() {
 
 RemoteServices makeSystemRemoteServices() {
   const auto module = std::make_shared<SambaModule>();
-  return {std::make_unique<LoadingNetManagement>(module),
-          std::make_unique<LoadingRegistry>(module)};
+  return {std::make_unique<LoadingNetManagement>(module), std::make_unique<LoadingRegistry>(module),
+          std::make_unique<LoadingServiceControl>(module)};
 }
 
 }  // namespace cairn

@@ -23,6 +23,8 @@ CairnPipe samba(RpcPipe pipe) {
       return CairnPipeSrvsvc;
     case RpcPipe::Winreg:
       return CairnPipeWinreg;
+    case RpcPipe::Svcctl:
+      return CairnPipeSvcctl;
   }
   return CairnPipeWkssvc;
 }
@@ -78,17 +80,19 @@ class SambaTransport final : public RpcTransport {
   bool created_ = false;
 };
 
-// Both services over the one transport they share.
+// Every service over the one transport they share.
 class RpcBackends final : public SambaBackends {
  public:
   explicit RpcBackends(const CairnSambaModule& module) : transport_(module) {}
   NetManagement& netManagement() override { return *netManagement_; }
   Registry& registry() override { return *registry_; }
+  ServiceControl& serviceControl() override { return *serviceControl_; }
 
  private:
   SambaTransport transport_;
   std::unique_ptr<NetManagement> netManagement_ = makeRpcNetManagement(transport_);
   std::unique_ptr<Registry> registry_ = makeRpcRegistry(transport_);
+  std::unique_ptr<ServiceControl> serviceControl_ = makeRpcServiceControl(transport_);
 };
 
 }  // namespace

@@ -7,7 +7,9 @@ add_library(cairn_samba_codec STATIC
   platform/samba/host_name.cc
   platform/samba/ndr.cc
   platform/samba/rpc_calls.cc
+  platform/samba/service_control.cc
   platform/samba/services.cc
+  platform/samba/svcctl_calls.cc
   platform/samba/text_data.cc
   platform/common/utf.cc
 )

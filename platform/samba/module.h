@@ -10,9 +10,11 @@
 
 #define CAIRN_SAMBA_MODULE_FILE "cairnmark-samba.so"
 #define CAIRN_SAMBA_MODULE_ENTRY "cairnmarkSambaModule"
-/* Raised whenever a member of struct CairnSambaModule is added, removed or changed: a program
- * refuses a module of another version as it refuses a missing one. */
-#define CAIRN_SAMBA_MODULE_VERSION 1u
+/* Raised whenever a member of struct CairnSambaModule is added, removed or changed, and whenever
+ * the pipes it serves change: a program refuses a module of another version as it refuses a
+ * missing one. Version 2 serves svcctl, which a module of version 1, holding three pipes, would
+ * index past its end. */
+#define CAIRN_SAMBA_MODULE_VERSION 2u
 
 #ifdef __cplusplus
 extern "C" {

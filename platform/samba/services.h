@@ -1,6 +1,7 @@
-// Network management and registry over DCE/RPC named pipes: the platform operations mapped onto
-// wkssvc, srvsvc and winreg calls. The pipes themselves sit behind RpcTransport, which the
-// Samba module implements with Samba's client and the tests with scripted replies.
+// Network management, registry and service control over DCE/RPC named pipes: the platform
+// operations mapped onto wkssvc, srvsvc, winreg and svcctl calls. The pipes themselves sit behind
+// RpcTransport, which the Samba module implements with Samba's client and the tests with
+// scripted replies.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,12 @@
 #include "platform/net_management.h"
 #include "platform/registry.h"
 #include "platform/samba/ndr.h"
+#include "platform/service_control.h"
 #include "platform/status.h"
 
 namespace cairn {
 
-enum class RpcPipe { Wkssvc, Srvsvc, Winreg };
+enum class RpcPipe { Wkssvc, Srvsvc, Winreg, Svcctl };
 
 class RpcTransport {
  public:
@@ -37,5 +39,6 @@ class RpcTransport {
 
 std::unique_ptr<NetManagement> makeRpcNetManagement(RpcTransport& transport);
 std::unique_ptr<Registry> makeRpcRegistry(RpcTransport& transport);
+std::unique_ptr<ServiceControl> makeRpcServiceControl(RpcTransport& transport);
 
 }  // namespace cairn

@@ -21,8 +21,9 @@
 extern const struct ndr_interface_table ndr_table_wkssvc;
 extern const struct ndr_interface_table ndr_table_srvsvc;
 extern const struct ndr_interface_table ndr_table_winreg;
+extern const struct ndr_interface_table ndr_table_svcctl;
 
-enum { PipeCount = 3 };
+enum { PipeCount = 4 };
 
 /* SMB over TCP: the port the TCP connect probes, and the only one Samba is told to use. */
 enum { SmbPort = 445 };
@@ -34,6 +35,7 @@ static const struct {
     {&ndr_table_wkssvc, "\\pipe\\wkssvc"},
     {&ndr_table_srvsvc, "\\pipe\\srvsvc"},
     {&ndr_table_winreg, "\\pipe\\winreg"},
+    {&ndr_table_svcctl, "\\pipe\\svcctl"},
 };
 
 struct CairnSession {

@@ -20,7 +20,12 @@
 extern "C" {
 #endif
 
-enum CairnPipe { CairnPipeWkssvc = 0, CairnPipeSrvsvc = 1, CairnPipeWinreg = 2 };
+enum CairnPipe {
+  CairnPipeWkssvc = 0,
+  CairnPipeSrvsvc = 1,
+  CairnPipeWinreg = 2,
+  CairnPipeSvcctl = 3
+};
 
 /* The value of the state field of Samba's struct composite_context once the request has failed
  * (COMPOSITE_STATE_ERROR in libcli/composite/composite.h, a header Samba does not install). */

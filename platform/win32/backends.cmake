@@ -1,4 +1,5 @@
-# Win32 backends: KERNEL32, Windows Sockets, the ICMP interface, NETAPI32 and the registry.
+# Win32 backends: KERNEL32, Windows Sockets, the ICMP interface, NETAPI32, the registry and the
+# service control manager.
 add_library(cairn_platform STATIC
   platform/win32/console-win32.cc
   platform/win32/crash_guard.cc
@@ -6,6 +7,7 @@ add_library(cairn_platform STATIC
   platform/win32/net_management-win32.cc
   platform/win32/registry-win32.cc
   platform/win32/remote_services-win32.cc
+  platform/win32/service_control-win32.cc
   platform/win32/sockets-win32.cc
   platform/win32/workers-win32.cc
 )

@@ -1,4 +1,4 @@
-// NETAPI32 and ADVAPI32 open their own connections per call, so the two services share nothing.
+// NETAPI32 and ADVAPI32 open their own connections per call, so the services share nothing.
 #include "platform/win32/remote_services-win32.h"
 #include "platform/remote_services.h"
 
@@ -8,7 +8,7 @@ namespace cairn {
 void preloadRemoteServices() {}
 
 RemoteServices makeSystemRemoteServices() {
-  return {makeWin32NetManagement(), makeWin32Registry()};
+  return {makeWin32NetManagement(), makeWin32Registry(), makeWin32ServiceControl()};
 }
 
 }  // namespace cairn

@@ -1,6 +1,7 @@
-// One scripted stand-in for all five platform services. Every call is written to one log, so a
-// test can hold the order across services, and every call that can fail fails the way it is told:
-// by its name (the failure kinds its next calls give, in turn) or by its position in the log.
+// One scripted stand-in for the five platform services a check calls, beside a scripted service
+// manager. Every call of the five is written to one log, so a test can hold the order across
+// services, and every call that can fail fails the way it is told: by its name (the failure kinds
+// its next calls give, in turn) or by its position in the log.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "tests/fakes/fake_service_control.h"
 
 namespace cairn::fakes {
 
@@ -47,7 +49,8 @@ class FakePlatform final : public Console,
   CallLog log;
   std::string output;  // every byte written to standard output
   int writes = 0;
-  Platform platform{*this, *this, *this, *this, *this};
+  FakeServiceControl serviceControl;  // a service manager of its own, with a log of its own
+  Platform platform{*this, *this, *this, *this, *this, serviceControl};
 
   // Every handle, key and record handed out was released exactly once, a key before its root,
   // nothing else was released, and every sockets start-up was cleaned up.

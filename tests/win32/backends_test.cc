@@ -147,5 +147,45 @@ TEST(RegistryTest, ReadsBackWhatItWroteAndNeverMoreThanTheBuffer) {
   registry->closeKey(root);
 }
 
+// Against Wine's own service manager, through "\\<computer name>" as a fleet run reaches a PC,
+// with the still-image service: on demand and stopped in a fresh prefix. Starting it is left out:
+// a fresh prefix's manager answers a start with ERROR_SERVICE_DATABASE_LOCKED or
+// ERROR_SERVICE_REQUEST_TIMEOUT as it pleases while the suite runs beside it. The service is left
+// as it was found.
+TEST(ServiceControlTest, ReadsAndChangesTheStartTypeBack) {
+  const auto control = makeWin32ServiceControl();
+  ScHandle manager = 7;
+  ScHandle service = 7;
+  ASSERT_EQ(control->openSCManager("\\\\" + computerName(), ScManagerConnect, &manager), 0u);
+  EXPECT_EQ(control->openService(manager, "NoSuchService", ServiceQueryStatus, &service),
+            static_cast<std::uint32_t>(ERROR_SERVICE_DOES_NOT_EXIST));
+  EXPECT_EQ(service, 7u);  // a refused step hands back no handle
+  ASSERT_EQ(control->openService(manager, "StiSvc",
+                                 ServiceQueryStatus | ServiceQueryConfig | ServiceChangeConfig |
+                                     ServiceStart | ServiceStop,
+                                 &service),
+            0u);
+  ServiceConfig config;
+  std::uint32_t needed = 0;
+  EXPECT_EQ(control->queryServiceConfig(service, 8, &config, &needed),
+            static_cast<std::uint32_t>(ERROR_INSUFFICIENT_BUFFER));
+  ASSERT_GT(needed, 8u);
+  ASSERT_EQ(control->queryServiceConfig(service, needed, &config, &needed), 0u);
+  EXPECT_EQ(config.startType, ServiceDemandStart);
+  ASSERT_EQ(control->changeServiceConfig(service, ServiceDisabled), 0u);
+  EXPECT_EQ(control->startService(service), static_cast<std::uint32_t>(ERROR_SERVICE_DISABLED));
+  ASSERT_EQ(control->changeServiceConfig(service, ServiceDemandStart), 0u);
+  ServiceStatusProcess status;
+  ASSERT_EQ(control->queryServiceStatusEx(service, &status), 0u);
+  EXPECT_EQ(status.currentState, ServiceStopped);
+  ServiceStatus stopped;
+  EXPECT_EQ(control->controlService(service, ServiceControlStop, &stopped),
+            static_cast<std::uint32_t>(ERROR_SERVICE_NOT_ACTIVE));
+  ASSERT_EQ(control->queryServiceConfig(service, needed, &config, &needed), 0u);
+  EXPECT_EQ(config.startType, ServiceDemandStart);
+  control->closeServiceHandle(service);
+  control->closeServiceHandle(manager);
+}
+
 }  // namespace
 }  // namespace cairn
