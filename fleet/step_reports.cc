@@ -125,7 +125,7 @@ struct StepReports::Services {
         icmp(system.icmp, reporter),
         netManagement(system.netManagement, reporter),
         registry(system.registry, reporter),
-        platform{system.console, sockets, icmp, netManagement, registry} {}
+        platform{system.console, sockets, icmp, netManagement, registry, system.serviceControl} {}
 
   Reporter reporter;
   ReportingSockets sockets;
