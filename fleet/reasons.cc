@@ -15,6 +15,8 @@ std::string_view connectionReason(std::uint32_t status) {
       return "connection-refused";
     case StatusLogonFailure:
       return "logon-failure";
+    case StatusNoLogonServers:
+      return "kdc-unreachable";
     case StatusAccessDenied:
       return "access-denied";
     case StatusTimeout:

@@ -18,6 +18,7 @@ enum CairnStatus {
   StatusMoreData = 234,             /* ERROR_MORE_DATA: the value is larger than the buffer */
   StatusRegistryIoFailed = 1016,    /* ERROR_REGISTRY_IO_FAILED: the PC could not store the value */
   StatusConnectionRefused = 1225,   /* ERROR_CONNECTION_REFUSED: the PC refused the connection */
+  StatusNoLogonServers = 1311,      /* ERROR_NO_LOGON_SERVERS: no KDC of the domain answered */
   StatusLogonFailure = 1326,        /* ERROR_LOGON_FAILURE: the credentials were refused */
   StatusTimeout = 1460,             /* ERROR_TIMEOUT: a call passed its deadline */
   StatusRpcServerUnavailable = 1722, /* RPC_S_SERVER_UNAVAILABLE: the service's pipe is not there */

@@ -14,6 +14,7 @@ std::string_view statusName(std::uint32_t status) {
     case StatusMoreData: return "ERROR_MORE_DATA";
     case StatusRegistryIoFailed: return "ERROR_REGISTRY_IO_FAILED";
     case StatusConnectionRefused: return "ERROR_CONNECTION_REFUSED";
+    case StatusNoLogonServers: return "ERROR_NO_LOGON_SERVERS";
     case StatusLogonFailure: return "ERROR_LOGON_FAILURE";
     case StatusTimeout: return "ERROR_TIMEOUT";
     case StatusRpcServerUnavailable: return "RPC_S_SERVER_UNAVAILABLE";

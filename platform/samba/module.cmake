@@ -26,6 +26,7 @@ endif()
 
 # The transport: the pipes over Samba's client, with the TCP connect that goes before them.
 add_library(cairn_samba_session STATIC
+  platform/samba/kerberos_profile.cc
   platform/samba/port_probe.cc
   platform/samba/session.c
 )

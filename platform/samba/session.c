@@ -15,6 +15,7 @@
 #include <dcerpc.h>
 #include <param.h>
 
+#include "platform/samba/kerberos_profile.h"
 #include "platform/samba/port_probe.h"
 
 /* Exported by libndr-standard; their generated header is not installed. */
@@ -80,6 +81,8 @@ static uint32_t statusFromNt(NTSTATUS status, enum Step step) {
       {NT_STATUS_PIPE_NOT_AVAILABLE, StatusRpcServerUnavailable},
       {NT_STATUS_RPC_INTERFACE_NOT_FOUND, StatusRpcServerUnavailable},
       {NT_STATUS_RPC_BAD_STUB_DATA, StatusRpcBadStubData},
+      /* Kerberos got no answer from any KDC of the realm (see guessCredentials). */
+      {NT_STATUS_NO_LOGON_SERVERS, StatusNoLogonServers},
   };
   for (size_t i = 0; i < sizeof causes / sizeof causes[0]; ++i)
     if (NT_STATUS_EQUAL(status, causes[i].nt)) return causes[i].status;
@@ -124,6 +127,12 @@ static bool guessCredentials(struct CairnSession* session) {
     setenv("PASSWD_FD", savedFd, 1);
     free(savedFd);
   }
+  /* Without a password only a ticket can log on. Left to choose, SPNEGO would fall back to
+   * NTLM when no KDC answers and report that logon's failure, which reads as refused
+   * credentials; with Kerberos required, the failure says that no KDC answered. */
+  if (guessed && cli_credentials_get_password(session->credentials) == NULL)
+    cli_credentials_set_kerberos_state(session->credentials, CRED_USE_KERBEROS_REQUIRED,
+                                       CRED_SPECIFIED);
   return guessed;
 }
 
@@ -154,6 +163,7 @@ static bool compositeStateReadsBack(struct CairnSession* session, int failedStat
 }
 
 struct CairnSession* cairnSessionCreate(int failedState) {
+  cairnLayerKerberosProfile(); /* before anything of Samba's reads the Kerberos configuration */
   silenceDiagnostics();
   if (!NT_STATUS_IS_OK(dcerpc_init())) return NULL;
   struct CairnSession* session = talloc_zero(NULL, struct CairnSession);

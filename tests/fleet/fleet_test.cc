@@ -31,6 +31,7 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {2, "NetWkstaGetInfo", StatusBadNetPath, "no-answer"},
            {2, "NetWkstaGetInfo", StatusConnectionRefused, "connection-refused"},
            {2, "NetWkstaGetInfo", StatusLogonFailure, "logon-failure"},
+           {2, "NetWkstaGetInfo", StatusNoLogonServers, "kdc-unreachable"},
            {2, "NetWkstaGetInfo", StatusAccessDenied, "access-denied"},
            {2, "NetServerGetInfo", StatusTimeout, "call-timeout"},
            {2, "NetServerGetInfo", StatusRpcBadStubData, "rpc-failure"},

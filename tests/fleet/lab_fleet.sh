@@ -7,7 +7,7 @@
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
-#                no ticket, and a password against the PC that refuses NTLM
+#                no ticket, a password against the PC that refuses NTLM, and a silent KDC
 set -euo pipefail
 group=$1 state=$2 fleet=$3
 here=$(cd "$(dirname "$0")" && pwd -P)
@@ -116,6 +116,7 @@ case $group in
   kerberos)
     ticket=(-u USER -u PASSWD KRB5CCNAME="FILE:$work/krb5cc")
     echo Lab-Pass-1 | run env "${ticket[@]}" kinit administrator@NEWDOM.LAB.EXAMPLE >/dev/null
+    cp "$work/krb5cc" "$work/tgt"  # the ticket-granting ticket alone, before any service ticket
     for pc in pc12 pc14 pc15; do bash "$lab/reseed.sh" "$state" "$pc"; done
     run env "${ticket[@]}" "$fleet" --domain newdom --set-default --csv "$work/k.csv" \
       --pc pc12 --pc pc14 --pc pc15 --pc pc16 >"$work/out" || true
@@ -127,6 +128,13 @@ case $group in
     expect_record "$work/n.csv" pc12 2 logon-failure NetWkstaGetInfo 1326
     run env 'USER=NEWDOM\administrator' "$fleet" --domain newdom --pc pc15 --csv "$work/p.csv" >/dev/null || true
     expect_record "$work/p.csv" pc15 2 logon-failure NetWkstaGetInfo 1326
+    trap 'bash "$lab/silence-kdc.sh" "$state" newdom off; rm -rf "$work"' EXIT
+    bash "$lab/silence-kdc.sh" "$state" newdom on
+    started=$SECONDS
+    run env -u USER -u PASSWD KRB5CCNAME="FILE:$work/tgt" "$fleet" --domain newdom --pc pc12 \
+      --csv "$work/s.csv" >/dev/null || true
+    ((SECONDS - started <= 20)) || fail "a silent KDC took $((SECONDS - started)) s"
+    expect_record "$work/s.csv" pc12 2 kdc-unreachable NetWkstaGetInfo 1311
     ;;
   *) echo "unknown group $group" >&2; exit 2 ;;
 esac
