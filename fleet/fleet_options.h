@@ -8,7 +8,7 @@
 namespace cairn {
 
 inline constexpr int DefaultJobs = 32;
-inline constexpr int MaxJobs = 1024;
+inline constexpr int MaxJobs = 4096;
 inline constexpr double DefaultDeadlineSeconds = 60;
 
 struct FleetOptions {

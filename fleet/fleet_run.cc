@@ -72,11 +72,13 @@ PcRecord badValueRecord(const ListEntry& entry) {
 
 class FleetRun {
  public:
-  FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list)
+  FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list,
+           const std::function<void()>& firstSmbAnswer)
       : options_(options),
         workers_(workers),
         streams_(streams),
         list_(list),
+        firstSmbAnswer_(firstSmbAnswer),
         progress_(streams.out, streams.outIsTerminal && !options.quiet) {}
 
   int run() {
@@ -131,8 +133,14 @@ class FleetRun {
   void finished(const WorkerResult& result) {
     const auto it = pending_.find(result.id);
     if (it == pending_.end()) return;
-    write(recordOf(it->second.entry, result, millisecondsSince(it->second.started)));
+    const PcRecord record =
+        recordOf(it->second.entry, result, millisecondsSince(it->second.started));
+    write(record);
     pending_.erase(it);
+    if (!smbAnswered_ && reasonShowsSmbAnswer(record.reason)) {
+      smbAnswered_ = true;
+      if (firstSmbAnswer_) firstSmbAnswer_();
+    }
   }
 
   void write(const PcRecord& record) {
@@ -150,6 +158,8 @@ class FleetRun {
   Workers& workers_;
   FleetStreams streams_;
   PcList& list_;
+  const std::function<void()>& firstSmbAnswer_;
+  bool smbAnswered_ = false;
   ProgressLine progress_;
   RecordFiles files_;
   HtmlReport html_;
@@ -162,7 +172,8 @@ class FleetRun {
 
 }  // namespace
 
-int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams) {
+int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams,
+             const std::function<void()>& firstSmbAnswer) {
   std::ifstream file;
   if (options.pcs.empty() && options.listPath != "-") {
     file.open(options.listPath);
@@ -173,7 +184,7 @@ int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams
   }
   PcList list = !options.pcs.empty() ? PcList(options.pcs)
                                      : PcList(options.listPath == "-" ? streams.input : file);
-  return FleetRun(options, workers, streams, list).run();
+  return FleetRun(options, workers, streams, list, firstSmbAnswer).run();
 }
 
 }  // namespace cairn

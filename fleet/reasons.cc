@@ -67,6 +67,15 @@ std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t st
   }
 }
 
+bool reasonShowsSmbAnswer(std::string_view reason) {
+  for (const std::string_view unanswered : std::initializer_list<std::string_view>{
+           "bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
+           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed}) {
+    if (reason == unanswered) return false;
+  }
+  return true;
+}
+
 std::string_view exitCodeMeaning(int exitCode) {
   switch (exitCode) {
     case ExitSuccess:

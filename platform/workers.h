@@ -55,6 +55,11 @@ std::unique_ptr<Workers> makeSystemWorkers(WorkerFunction work, std::chrono::mil
 // returns true; the caller then ends the process. Elsewhere it returns false at once.
 bool serveAsWorker(int argc, char** argv, const WorkerFunction& work);
 
+// Makes room in this process's limits for jobs children at once, before any starts: on POSIX the
+// soft limit of open files is raised, up to the hard limit, to what the children's pipes and a
+// check's own files need. Empty text when there is room; else the limit to raise, for the user.
+std::string makeRoomForWorkers(std::size_t jobs);
+
 // Whether standard output is a terminal, where a progress line may be redrawn in place.
 bool standardOutputIsTerminal();
 

@@ -1,12 +1,19 @@
 // Network management and registry through the Samba module, loaded the first time a run needs
 // a remote service. Linking Samba's client into the binary would load over a hundred shared
 // libraries at every start, also for runs that only show the usage text or fail resolution.
-// Without the module every call fails with StatusModNotFound.
+// Without the module every call fails with StatusModNotFound. Before the module is loaded, a call
+// first makes the TCP connect to the PC's SMB port that the module would make first anyway: a
+// PC that is not there then costs the connect attempt alone, without loading or initialising
+// Samba's client, and fails with the status the module would have given.
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
+#include "platform/common/port_probe.h"
+#include "platform/common/utf.h"
 #include "platform/remote_services.h"
 #include "platform/samba/module.h"
 #include "platform/status.h"
@@ -24,6 +31,16 @@ class SambaModule {
       backends_.reset(load());
     }
     return backends_.get();
+  }
+
+  // StatusSuccess once the module is loaded; before, the probe's answer for the PC that a
+  // server path ("\\NAME") names. A PC that answers loads the module, whose own connect then
+  // starts with the same probe.
+  std::uint32_t reach(std::string_view serverPath) const {
+    if (attempted_) return StatusSuccess;
+    const std::string host(
+        serverPath.substr(std::min(serverPath.find_first_not_of('\\'), serverPath.size())));
+    return cairnProbeTcpPort(host.c_str(), CairnSmbPort, CairnSmbConnectTimeoutMs);
   }
 
   // dlopen of the module, or null. A second open of the same path finds the module mapped.
@@ -74,10 +91,12 @@ class LoadingNetManagement final : public NetManagement {
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const std::uint32_t status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
   std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const std::uint32_t status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -96,6 +115,9 @@ class LoadingNetManagement final : public NetManagement {
     SambaBackends* backends = module_->backends();
     return backends != nullptr ? &backends->netManagement() : nullptr;
   }
+  std::uint32_t reach(const std::u16string& serverPath) const {
+    return module_->reach(utf16ToUtf8(serverPath.c_str()));
+  }
 
   std::shared_ptr<SambaModule> module_;
 };
@@ -105,6 +127,7 @@ class LoadingRegistry final : public Registry {
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+    if (const std::uint32_t status = module_->reach(machineName)) return status;
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }

@@ -27,7 +27,7 @@ endif()
 # The transport: the pipes over Samba's client, with the TCP connect that goes before them.
 add_library(cairn_samba_session STATIC
   platform/samba/kerberos_profile.cc
-  platform/samba/port_probe.cc
+  platform/common/port_probe.cc
   platform/samba/session.c
 )
 set_target_properties(cairn_samba_session PROPERTIES POSITION_INDEPENDENT_CODE ON

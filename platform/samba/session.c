@@ -16,7 +16,7 @@
 #include <param.h>
 
 #include "platform/samba/kerberos_profile.h"
-#include "platform/samba/port_probe.h"
+#include "platform/common/port_probe.h"
 
 /* Exported by libndr-standard; their generated header is not installed. */
 extern const struct ndr_interface_table ndr_table_wkssvc;
@@ -26,7 +26,7 @@ extern const struct ndr_interface_table ndr_table_winreg;
 enum { PipeCount = 3 };
 
 /* SMB over TCP: the port the TCP connect probes, and the only one Samba is told to use. */
-enum { SmbPort = 445 };
+enum { SmbPort = CairnSmbPort };
 
 static const struct {
   const struct ndr_interface_table* table;

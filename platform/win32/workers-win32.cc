@@ -178,4 +178,9 @@ bool standardOutputIsTerminal() {
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+// Windows has no per-process limit of handles that a fleet's children come near.
+std::string makeRoomForWorkers(std::size_t) {
+  return {};
+}
+
 }  // namespace cairn

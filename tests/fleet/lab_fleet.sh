@@ -6,6 +6,8 @@
 #   ends         a check stopped at its deadline, and one that crashes
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
+#   limits       --jobs 1024 over silent names under an open-file limit of 256: refused where
+#                the hard limit is that low, raised where only the soft one is; no wrong verdict
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
 #                no ticket, a password against the PC that refuses NTLM, and a silent KDC
 set -euo pipefail
@@ -112,6 +114,21 @@ case $group in
     "${browser[@]}" --screenshot="$work/p.png" --window-size=1200,800 "file://$work/p.html" 2>/dev/null
     [[ -s $work/p.png ]] || fail "no screenshot"
     [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
+    ;;
+  limits)
+    for i in $(seq 300); do echo "pc05.e$i"; done >"$work/silent"
+    status=0
+    run bash -c 'ulimit -n 256 && exec "$@"' limit "$fleet" --domain newdom --jobs 1024 \
+      --csv "$work/hard.csv" "$work/silent" >"$work/out" 2>"$work/err" || status=$?
+    ((status == 2)) || fail "under a hard limit of 256: exit $status, expected 2"
+    grep -q 'ulimit -Hn) is 256' "$work/err" || fail "the refusal names no limit: $(cat "$work/err")"
+    [[ ! -e $work/hard.csv ]] || fail "a refused run wrote records"
+    status=0
+    run bash -c 'ulimit -Sn 256 && exec "$@"' limit "$fleet" --domain newdom --jobs 1024 \
+      --csv "$work/soft.csv" "$work/silent" >"$work/out" || status=$?
+    ((status == 1)) || fail "under a soft limit of 256: exit $status, expected 1"
+    verdicts=$(awk -F, 'NR > 1 { print $4 "/" $5 }' "$work/soft.csv" | sort | uniq -c | xargs)
+    [[ $verdicts == "300 2/no-answer" ]] || fail "under a soft limit of 256: $verdicts"
     ;;
   kerberos)
     ticket=(-u USER -u PASSWD KRB5CCNAME="FILE:$work/krb5cc")

@@ -1,4 +1,4 @@
-#include "platform/samba/port_probe.h"
+#include "platform/common/port_probe.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
