@@ -40,7 +40,7 @@ timed() { # LABEL COMMAND...: runs COMMAND inside the lab under /usr/bin/time
   local label=$1
   shift
   inside /usr/bin/time -f '%e %U %S' -o "$scratch/time" "$@" >/dev/null 2>&1 || true
-  read -r wall user sys <"$scratch/time"
+  read -r wall user sys < <(tail -n 1 "$scratch/time")
   echo "$label $wall $(echo "$user + $sys" | bc)"
 }
 row() { # LABEL WALL CPU PCS [PSS]
@@ -58,7 +58,7 @@ if [[ $mode == silent ]]; then
     read -r _ wall cpu <<<"$(timed x "$fleet" --domain newdom --quiet --jobs "$jobs" "$scratch/silent")"
     inside "$fleet" --domain newdom --quiet --jobs "$jobs" "$scratch/silent" >/dev/null &
     sleep 0.2
-    runner=$(pgrep -n -f "^$fleet --domain newdom --quiet --jobs $jobs ")
+    runner=$(pgrep -o -f "^$fleet --domain newdom --quiet --jobs $jobs ")
     pss=$(python3 bench/pss_peak.py "$runner")
     wait || true
     row "1,024 silent PCs, --jobs $jobs" "$wall" "$cpu" 1024 "$pss MiB"

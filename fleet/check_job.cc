@@ -4,6 +4,9 @@
 #include <nlohmann/json.hpp>
 
 #include "front/check_run.h"
+#include "front/exit_codes.h"
+#include "platform/status.h"
+#include "platform/workers.h"
 
 namespace cairn {
 namespace {
@@ -60,7 +63,14 @@ std::string runCheckJob(const std::string& job, Platform& platform) {
   Platform silent{console, platform.sockets, platform.icmp, platform.netManagement,
                   platform.registry};
   CheckRecord record;
-  const int exitCode = runCheck(options, silent, record);
+  int exitCode = runCheck(options, silent, record);
+  // A failure while this process cannot get a socket or a descriptor may be this machine's own
+  // (a resolver that could not open its files reports the name unknown): it is recorded as
+  // such, and the step it ended in is kept.
+  if (exitCode != 0 && record.status != StatusNoSystemResources && localResourcesShort()) {
+    record.failed(record.step, StatusNoSystemResources);
+    exitCode = ExitNoAccess;
+  }
   // Names and values travel as UTF-8, the narrow code page of POSIX systems; a byte sequence
   // that is not UTF-8 arrives as U+FFFD.
   return Json{{"exit", exitCode},

@@ -10,6 +10,7 @@
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
 #include "front/exit_codes.h"
+#include "platform/status.h"
 
 namespace cairn {
 namespace {
@@ -58,6 +59,17 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long 
     record.exitCode = CrashedExitCode;
     record.reason = ReasonCrashed;
   }
+  return record;
+}
+
+// A PC for which no worker could be started: the machine is out of processes or memory.
+PcRecord localResourcesRecord(const ListEntry& entry) {
+  PcRecord record;
+  record.pc = entry.listed;
+  record.line = entry.line;
+  record.exitCode = ExitNoAccess;
+  record.check.failed("fork", StatusNoSystemResources);
+  record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
   return record;
 }
 
@@ -123,7 +135,7 @@ class FleetRun {
           deferred_ = std::move(entry);
           return;
         }
-        write(recordOf(*entry, {}, 0));
+        write(localResourcesRecord(*entry));
         continue;
       }
       pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now()});

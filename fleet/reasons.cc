@@ -43,6 +43,9 @@ std::string_view registryReason(std::string_view step, std::uint32_t status) {
 }  // namespace
 
 std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status) {
+  // Whatever step it ended, a check that ran out of resources on this machine says nothing
+  // about the PC.
+  if (status == StatusNoSystemResources) return ReasonLocalResources;
   switch (exitCode) {
     case ExitSuccess:
       return "ok";
@@ -70,7 +73,7 @@ std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t st
 bool reasonShowsSmbAnswer(std::string_view reason) {
   for (const std::string_view unanswered : std::initializer_list<std::string_view>{
            "bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
-           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed}) {
+           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed, ReasonLocalResources}) {
     if (reason == unanswered) return false;
   }
   return true;

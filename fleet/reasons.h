@@ -13,6 +13,7 @@ inline constexpr int CrashedExitCode = 255;  // what a crashed single check ends
 
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
+inline constexpr std::string_view ReasonLocalResources = "local-resources";
 
 std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status);
 

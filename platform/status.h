@@ -20,6 +20,8 @@ enum CairnStatus {
   StatusConnectionRefused = 1225,   /* ERROR_CONNECTION_REFUSED: the PC refused the connection */
   StatusNoLogonServers = 1311,      /* ERROR_NO_LOGON_SERVERS: no KDC of the domain answered */
   StatusLogonFailure = 1326,        /* ERROR_LOGON_FAILURE: the credentials were refused */
+  StatusNoSystemResources = 1450,   /* ERROR_NO_SYSTEM_RESOURCES: this machine ran out of file
+                                       descriptors, memory or processes */
   StatusTimeout = 1460,             /* ERROR_TIMEOUT: a call passed its deadline */
   StatusRpcServerUnavailable = 1722, /* RPC_S_SERVER_UNAVAILABLE: the service's pipe is not there */
   StatusRpcCallFailed = 1726,       /* RPC_S_CALL_FAILED: the call broke or was faulted */

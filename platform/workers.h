@@ -60,6 +60,11 @@ bool serveAsWorker(int argc, char** argv, const WorkerFunction& work);
 // check's own files need. Empty text when there is room; else the limit to raise, for the user.
 std::string makeRoomForWorkers(std::size_t jobs);
 
+// Whether this process is short of what a check needs right now: on POSIX, a socket and a file
+// descriptor cannot be had for lack of descriptors or memory. A check that failed while this
+// holds failed on this machine, and its failure says nothing about the PC.
+bool localResourcesShort();
+
 // Whether standard output is a terminal, where a progress line may be redrawn in place.
 bool standardOutputIsTerminal();
 

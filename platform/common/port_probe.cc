@@ -16,10 +16,21 @@
 namespace cairn {
 namespace {
 
-// The probe's edge: what the error of a failed connect means to the caller. Only a refusal is a
-// cause of its own; every other error leaves the machine unreached.
+// The probe's edge: what the error of a failed connect means to the caller. A refusal is the
+// PC's answer; a machine out of descriptors or memory says nothing about the PC; every other
+// error leaves the machine unreached.
 std::uint32_t statusOfConnectError(int error) {
-  return error == ECONNREFUSED ? StatusConnectionRefused : StatusBadNetPath;
+  switch (error) {
+    case ECONNREFUSED:
+      return StatusConnectionRefused;
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+      return StatusNoSystemResources;
+    default:
+      return StatusBadNetPath;
+  }
 }
 
 std::uint32_t connectWithin(const sockaddr_in& address, unsigned timeoutMs) {
@@ -54,8 +65,11 @@ extern "C" uint32_t cairnProbeTcpPort(const char* host, uint16_t port, unsigned 
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (::getaddrinfo(host, nullptr, &hints, &found) != 0 || found == nullptr)
-    return StatusBadNetPath;
+  const int lookup = ::getaddrinfo(host, nullptr, &hints, &found);
+  if (lookup == EAI_MEMORY ||
+      (lookup == EAI_SYSTEM && cairn::statusOfConnectError(errno) == StatusNoSystemResources))
+    return StatusNoSystemResources;
+  if (lookup != 0 || found == nullptr) return StatusBadNetPath;
   const std::unique_ptr<addrinfo, decltype(&::freeaddrinfo)> owned(found, ::freeaddrinfo);
   sockaddr_in address{};
   std::memcpy(&address, found->ai_addr, sizeof address);

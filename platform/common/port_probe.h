@@ -13,8 +13,8 @@ extern "C" {
 
 /* Resolves host through the system resolver, connects to its first IPv4 address at port within
  * timeoutMs, and closes the connection again. Answers StatusSuccess, StatusConnectionRefused,
- * or StatusBadNetPath (the name does not resolve, there is no route, or nothing answered in
- * time). */
+ * StatusNoSystemResources (this machine is out of descriptors or memory), or StatusBadNetPath
+ * (the name does not resolve, there is no route, or nothing answered in time). */
 uint32_t cairnProbeTcpPort(const char* host, uint16_t port, unsigned timeoutMs);
 
 /* SMB over TCP, and the deadline of its connect: room for one retransmitted SYN. */

@@ -16,6 +16,7 @@ std::string_view statusName(std::uint32_t status) {
     case StatusConnectionRefused: return "ERROR_CONNECTION_REFUSED";
     case StatusNoLogonServers: return "ERROR_NO_LOGON_SERVERS";
     case StatusLogonFailure: return "ERROR_LOGON_FAILURE";
+    case StatusNoSystemResources: return "ERROR_NO_SYSTEM_RESOURCES";
     case StatusTimeout: return "ERROR_TIMEOUT";
     case StatusRpcServerUnavailable: return "RPC_S_SERVER_UNAVAILABLE";
     case StatusRpcCallFailed: return "RPC_S_CALL_FAILED";

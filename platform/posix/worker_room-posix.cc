@@ -3,9 +3,14 @@
 // libraries, Samba's helper pipe, Kerberos files), so the soft limit must exceed the jobs by a
 // check's own needs. A check that runs out of descriptors would otherwise fail on the admin's
 // machine and look like a fact about the PC.
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 
+#include <cerrno>
 #include <string>
+
+#include "platform/common/unique_fd.h"
 
 #include "platform/workers.h"
 
@@ -32,6 +37,15 @@ std::string makeRoomForWorkers(std::size_t jobs) {
   if (::setrlimit(RLIMIT_NOFILE, &limit) != 0)
     return need + "and the limit of open files (ulimit -n) could not be raised to that";
   return {};
+}
+
+bool localResourcesShort() {
+  const auto short_ = [](int fd) {
+    const UniqueFd held(fd);
+    return !held && (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM);
+  };
+  return short_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) ||
+         short_(::open("/dev/null", O_RDONLY | O_CLOEXEC));
 }
 
 }  // namespace cairn

@@ -183,4 +183,9 @@ std::string makeRoomForWorkers(std::size_t) {
   return {};
 }
 
+// A worker that cannot get memory or handles on Windows fails to start or crashes instead.
+bool localResourcesShort() {
+  return false;
+}
+
 }  // namespace cairn

@@ -32,6 +32,8 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {2, "NetWkstaGetInfo", StatusConnectionRefused, "connection-refused"},
            {2, "NetWkstaGetInfo", StatusLogonFailure, "logon-failure"},
            {2, "NetWkstaGetInfo", StatusNoLogonServers, "kdc-unreachable"},
+           {2, "gethostbyname", StatusNoSystemResources, "local-resources"},
+           {2, "fork", StatusNoSystemResources, "local-resources"},
            {2, "NetWkstaGetInfo", StatusAccessDenied, "access-denied"},
            {2, "NetServerGetInfo", StatusTimeout, "call-timeout"},
            {2, "NetServerGetInfo", StatusRpcBadStubData, "rpc-failure"},
@@ -55,9 +57,9 @@ TEST(FleetTest, OnlyAnAnsweringPcShowsAnSmbAnswer) {
   for (const std::string_view reason : {"ok", "logon-failure", "kdc-unreachable", "wrong-domain",
                                         "call-timeout", "registry-unavailable"})
     EXPECT_TRUE(reasonShowsSmbAnswer(reason)) << reason;
-  for (const std::string_view reason : {"bad-value", "not-resolved", "no-echo-reply", "no-answer",
-                                        "connection-refused", "module-missing",
-                                        "stopped-at-deadline", "crashed"})
+  for (const std::string_view reason :
+       {"bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
+        "module-missing", "stopped-at-deadline", "crashed", "local-resources"})
     EXPECT_FALSE(reasonShowsSmbAnswer(reason)) << reason;
 }
 

@@ -7,7 +7,8 @@
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
 #   html         the page in headless Chromium: one table row per PC
 #   limits       --jobs 1024 over silent names under an open-file limit of 256: refused where
-#                the hard limit is that low, raised where only the soft one is; no wrong verdict
+#                the hard limit is that low, raised where only the soft one is; no wrong verdict;
+#                no process to spare: local-resources for every PC, and the summary says so
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
 #                no ticket, a password against the PC that refuses NTLM, and a silent KDC
 set -euo pipefail
@@ -129,6 +130,13 @@ case $group in
     ((status == 1)) || fail "under a soft limit of 256: exit $status, expected 1"
     verdicts=$(awk -F, 'NR > 1 { print $4 "/" $5 }' "$work/soft.csv" | sort | uniq -c | xargs)
     [[ $verdicts == "300 2/no-answer" ]] || fail "under a soft limit of 256: $verdicts"
+    # An unprivileged user at its process limit: the fleet cannot fork a single worker.
+    chmod 0755 "$work" && mkdir -m 0777 "$work/nobody"
+    run setpriv --reuid=65534 --regid=65534 --clear-groups bash -c 'ulimit -u 1 && exec "$@"' \
+      limit "$fleet" --domain newdom --pc pc01 --pc pc05 --csv "$work/nobody/n.csv" \
+      >"$work/out" 2>&1 || true
+    for pc in pc01 pc05; do expect_record "$work/nobody/n.csv" "$pc" 2 local-resources fork 1450; done
+    grep -q '^2 PCs without a verdict: this machine ran out of' "$work/out" || fail "summary: $(cat "$work/out")"
     ;;
   kerberos)
     ticket=(-u USER -u PASSWD KRB5CCNAME="FILE:$work/krb5cc")

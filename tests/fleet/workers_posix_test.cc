@@ -2,6 +2,8 @@
 // interrupt that the parent hears while its children carry on.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -50,6 +52,21 @@ TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
   ASSERT_EQ(ended.size(), 1u);
   EXPECT_EQ(ended[0].end, WorkerEnd::Finished);
   EXPECT_EQ(ended[0].output, "done slow");
+}
+
+// A child whose every descriptor is taken is short of resources; the test process is not.
+TEST(WorkersPosixTest, ShortOfDescriptorsIsTold) {
+  EXPECT_FALSE(localResourcesShort());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit none{0, 0};
+    ::setrlimit(RLIMIT_NOFILE, &none);
+    ::_exit(localResourcesShort() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace
