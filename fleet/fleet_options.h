@@ -37,7 +37,7 @@ struct FleetCommand {
 inline constexpr int FleetExitAllPassed = 0;
 inline constexpr int FleetExitSomeFailed = 1;
 inline constexpr int FleetExitCannotRun = 2;
-inline constexpr int FleetExitInterrupted = 130;
+inline constexpr int FleetExitInterrupted = 130;  // 128 + SIGINT; SIGHUP gives 129, SIGTERM 143
 
 // Reads the arguments; help and version go to standard output, errors to standard error.
 FleetCommand readFleetCommand(int argc, const char* const* argv);

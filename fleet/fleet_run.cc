@@ -107,7 +107,10 @@ class FleetRun {
     progress_.clear();
     streams_.out << summaryText(summary_) << std::flush;
     html_.finish(summary_);
-    if (summary_.interrupted) return FleetExitInterrupted;
+    if (summary_.interrupted) {
+      const int signal = workers_.interruptSignal();
+      return signal > 0 ? 128 + signal : FleetExitInterrupted;
+    }
     return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
   }
 

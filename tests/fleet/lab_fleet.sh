@@ -5,6 +5,8 @@
 #   credentials  a wrong password, an account without rights, the Samba module missing
 #   ends         a check stopped at its deadline, and one that crashes
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
+#   signals      SIGTERM and SIGHUP mid-run end it like Ctrl-C (exit 128 + signal, the running
+#                checks recorded, the summary); after kill -9 no worker is left
 #   html         the page in headless Chromium: one table row per PC
 #   limits       --jobs 1024 over silent names under an open-file limit of 256: refused where
 #                the hard limit is that low, raised where only the soft one is; no wrong verdict;
@@ -102,6 +104,29 @@ case $group in
     grep -q '^5 PCs skipped' "$work/out" || fail "resumed run: $(head -2 "$work/out")"
     listed=$(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c | awk '$1 == 1' | wc -l)
     ((listed == 11 && $(wc -l <"$work/r.jsonl") == 11)) || fail "records after resume: $(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c)"
+    ;;
+  signals)
+    for i in $(seq 8); do echo "pc05.g$i"; done >"$work/list"
+    # Fleet processes anywhere: after kill -9 the workers are nobody's children any more.
+    anywhere() { for p in /proc/[0-9]*; do [[ $(readlink "$p/exe" 2>/dev/null) == "$(readlink -f "$fleet")" ]] && echo "${p#/proc/}"; done; true; }
+    for signal in TERM:143 HUP:129 KILL:137; do
+      name=${signal%:*} want=${signal#*:}
+      rm -f "$work/s.csv"
+      run "$fleet" --domain newdom --jobs 4 --csv "$work/s.csv" "$work/list" >"$work/out" &
+      runner=$!
+      for _ in $(seq 100); do  # until the first four silent PCs are being checked
+        sleep 0.05
+        (($(fleet_pids "$runner" | wc -l) == 5)) && break
+      done
+      kill "-$name" "$(fleet_pids "$runner" | head -1)"
+      status=0 && wait "$runner" || status=$?
+      ((status == want)) || fail "SIG$name: exit $status, expected $want"
+      sleep 0.2
+      [[ -z $(anywhere) ]] || fail "SIG$name: fleet processes left: $(anywhere)"
+      [[ $name == KILL ]] && continue
+      (($(wc -l <"$work/s.csv") == 5)) || fail "SIG$name: $(($(wc -l <"$work/s.csv") - 1)) records, expected the 4 running"
+      grep -q '^4 PCs checked .*(interrupted' "$work/out" || fail "SIG$name: summary: $(head -1 "$work/out")"
+    done
     ;;
   html)
     run "$fleet" --domain newdom --quiet --pc pc01 --pc pc02 --pc pc11 --html "$work/p.html" >/dev/null || true

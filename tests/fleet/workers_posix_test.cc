@@ -42,16 +42,20 @@ TEST(WorkersPosixTest, EveryEndIsReported) {
 }
 
 TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
-  const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(5000));
-  ASSERT_TRUE(workers->start(7, "slow"));
-  EXPECT_FALSE(workers->interrupted());
-  ::kill(::getpid(), SIGINT);
-  EXPECT_TRUE(workers->wait().empty());  // back at once, to start nothing new
-  EXPECT_TRUE(workers->interrupted());
-  const std::vector<WorkerResult> ended = workers->wait();
-  ASSERT_EQ(ended.size(), 1u);
-  EXPECT_EQ(ended[0].end, WorkerEnd::Finished);
-  EXPECT_EQ(ended[0].output, "done slow");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(5000));
+    ASSERT_TRUE(workers->start(7, "slow"));
+    EXPECT_FALSE(workers->interrupted());
+    ::kill(::getpid(), signal);
+    EXPECT_TRUE(workers->wait().empty()) << signal;  // back at once, to start nothing new
+    EXPECT_TRUE(workers->interrupted());
+    ::kill(::getpid(), SIGINT);  // a later request changes nothing
+    EXPECT_EQ(workers->interruptSignal(), signal);
+    const std::vector<WorkerResult> ended = workers->wait();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].end, WorkerEnd::Finished) << signal;
+    EXPECT_EQ(ended[0].output, "done slow");
+  }
 }
 
 // A child whose every descriptor is taken is short of resources; the test process is not.
