@@ -2,7 +2,7 @@
 # The fleet command against the lab, in one run: a list of 1,000 entries cycling through the lab
 # PCs, one in ten of them PC05 (which drops everything), checked with /P /S by the lab-key build:
 #   1. cairnmark-fleet --jobs 32;
-#   2. the README's sequential loop over the single check;
+#   2. the sequential loop of cairnmark(1)'s EXAMPLES over the single check;
 #   3. xargs -P 32 over the single check.
 # Then checks that every fleet record's exit code equals the single check's for that entry, and
 # gives the peak memory of the whole fleet run (all its processes, through a memory cgroup).
@@ -97,7 +97,7 @@ fleet_ms=$(($(now_ms) - start))
 peak="not measured (no cgroup v1 memory controller)"
 [[ -z ${cgroup[*]} ]] || peak="$(($(cat "$group/memory.max_usage_in_bytes") / 1048576)) MiB"
 
-echo "== 2. the README's sequential loop over the single check"
+echo "== 2. the sequential loop of cairnmark(1)'s EXAMPLES over the single check"
 bash lab/reseed.sh "$scratch/lab" pc01
 start=$(now_ms)
 inside sh -c 'while read -r pc; do "$1" /M "$pc" /T newdom /P /S /Q; echo "$pc $?"; done <"$2"' \

@@ -3,18 +3,19 @@
 // one too and never shows it.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
+
+#include "core/step.h"
+#include "platform/status.h"
 
 namespace cairn {
 
 struct CheckRecord {
   std::string addressText;  // the dotted address the host resolved to, empty before that
-  // The platform call whose failure ended the check ("NetWkstaGetInfo", "RegOpenKeyEx",
-  // "RegQueryValueEx DefaultDomainName"), empty while nothing failed, and its status.
-  std::string step;
-  std::uint32_t status = 0;
+  // The platform call whose failure ended the check, None while nothing failed, and its status.
+  Step step = Step::None;
+  Status status = StatusSuccess;
   // The Winlogon values as read and as left, where the run got that far.
   std::optional<std::string> defaultDomainBefore;
   std::optional<std::string> altDefaultDomainBefore;
@@ -23,8 +24,8 @@ struct CheckRecord {
   // The domain the logon-domain policy assigns, where it is set and was read.
   std::optional<std::string> policyDefaultDomain;
 
-  void failed(std::string failedStep, std::uint32_t failedStatus) {
-    step = std::move(failedStep);
+  void failed(Step failedStep, Status failedStatus) {
+    step = failedStep;
     status = failedStatus;
   }
 };

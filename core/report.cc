@@ -21,6 +21,7 @@ void ReportPrinter::printAlways(std::string_view text) {
 // One write per line: a line is never split between writers, and the usage text costs 24 system
 // calls instead of 48.
 void ReportPrinter::writeLine(std::string_view text) {
+  if (output_ == PrinterOutput::Discarded) return;
   std::string line;
   line.reserve(text.size() + 2);
   line.append(text);
@@ -29,6 +30,7 @@ void ReportPrinter::writeLine(std::string_view text) {
 }
 
 void ReportPrinter::setProgressTitle(std::string_view hostName, std::string_view stepText) {
+  if (output_ == PrinterOutput::Discarded) return;
   std::string title;
   title.reserve(hostName.size() + stepText.size());
   for (std::string_view part : {hostName, stepText}) {

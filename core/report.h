@@ -11,9 +11,14 @@ namespace cairn {
 // Process-wide display switch: on at the start of every run, off once /Q is met.
 extern bool displayEnabled;
 
+// Where a printer's lines and titles go: to the console, or nowhere (a check run by the fleet
+// command in a worker, which must never write to the terminal or files its parent shares).
+enum class PrinterOutput { Console, Discarded };
+
 class ReportPrinter {
  public:
-  explicit ReportPrinter(Console& console) : console_(console) {}
+  explicit ReportPrinter(Console& console, PrinterOutput output = PrinterOutput::Console)
+      : console_(console), output_(output) {}
 
   // Whether printVerbose lines are shown; set from /V once the command line is accepted.
   void setVerbose(bool verbose) { verbose_ = verbose; }
@@ -30,6 +35,7 @@ class ReportPrinter {
   void writeLine(std::string_view text);
 
   Console& console_;
+  PrinterOutput output_;
   bool verbose_ = false;
 };
 

@@ -5,24 +5,19 @@
 #include <optional>
 #include <string>
 
-#include "core/check_record.h"
 #include "fleet/fleet_options.h"
+#include "fleet/pc_record.h"
 #include "platform/platform.h"
 
 namespace cairn {
 
-struct CheckResult {
-  int exitCode = 0;
-  CheckRecord check;
-};
-
 std::string encodeJob(const FleetOptions& options, const std::string& hostValue);
 
-// Runs the job on platform and encodes its result. Nothing is printed: the console passed in
-// is wrapped in one that keeps every line and title to itself.
+// Runs the job on platform and encodes its result. Nothing is printed and no title is set.
 std::string runCheckJob(const std::string& job, Platform& platform);
 
-// Nothing for a text that is no whole result (a child that died while writing it).
-std::optional<CheckResult> decodeCheckResult(const std::string& text);
+// A record with the fields the worker's check filled in, or nothing for a text that is no
+// whole result (a child that died while writing it).
+std::optional<PcRecord> decodeCheckResult(const std::string& text);
 
 }  // namespace cairn

@@ -19,6 +19,7 @@ add_library(cairn_fleet STATIC
   fleet/html_report.cc
   fleet/pc_list.cc
   fleet/pc_record.cc
+  fleet/record_fields.cc
   fleet/progress.cc
   fleet/reasons.cc
   fleet/record_files.cc

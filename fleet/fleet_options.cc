@@ -3,8 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "check/value_rules.h"
 #include "core/version.h"
-#include "front/command_line.h"
 #include "reach/target.h"
 
 namespace cairn {

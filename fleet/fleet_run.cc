@@ -4,12 +4,13 @@
 #include <fstream>
 #include <map>
 
+#include "check/exit_codes.h"
 #include "fleet/check_job.h"
 #include "fleet/html_report.h"
+#include "fleet/pc_list.h"
 #include "fleet/progress.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
-#include "front/exit_codes.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -35,22 +36,19 @@ std::optional<std::size_t> countListed(const FleetOptions& options) {
   std::size_t count = 0;
   std::string line;
   while (std::getline(in, line)) {
-    const auto first = line.find_first_not_of(" \t\r");
-    if (first != std::string::npos && line[first] != ';' && line[first] != '#') ++count;
+    if (listedPc(line)) ++count;
   }
   return count;
 }
 
 PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, long long ms) {
-  PcRecord record;
+  const auto decoded =
+      result.end == WorkerEnd::Finished ? decodeCheckResult(result.output) : std::nullopt;
+  PcRecord record = decoded.value_or(PcRecord{});
   record.pc = entry.listed;
   record.line = entry.line;
   record.ms = ms;
-  const auto decoded =
-      result.end == WorkerEnd::Finished ? decodeCheckResult(result.output) : std::nullopt;
   if (decoded) {
-    record.exitCode = decoded->exitCode;
-    record.check = decoded->check;
     record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
   } else if (result.end == WorkerEnd::StoppedAtDeadline) {
     record.exitCode = StoppedExitCode;
@@ -68,7 +66,7 @@ PcRecord localResourcesRecord(const ListEntry& entry) {
   record.pc = entry.listed;
   record.line = entry.line;
   record.exitCode = ExitNoAccess;
-  record.check.failed("fork", StatusNoSystemResources);
+  record.check.failed(Step::StartWorker, StatusNoSystemResources);
   record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
   return record;
 }
@@ -78,7 +76,7 @@ PcRecord badValueRecord(const ListEntry& entry) {
   record.pc = entry.listed;
   record.line = entry.line;
   record.exitCode = ExitBadValue;
-  record.reason = reasonFor(ExitBadValue, "", 0);
+  record.reason = reasonFor(ExitBadValue, Step::None, StatusSuccess);
   return record;
 }
 

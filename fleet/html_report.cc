@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "fleet/record_fields.h"
 
 namespace cairn {
 namespace {
@@ -44,12 +45,25 @@ th{background:#eee;cursor:pointer}
 tr.fail td{background:#fdecea}
 svg text{font-size:12px}
 </style></head><body>
-<table id="records"><thead><tr>
-<th>pc</th><th>line</th><th>address</th><th>exit code</th><th>reason</th><th>step</th>
-<th>status</th><th>status name</th><th>DefaultDomainName before</th>
-<th>AltDefaultDomainName before</th><th>DefaultDomainName after</th>
-<th>AltDefaultDomainName after</th><th>logon-domain policy</th><th>ms</th></tr></thead><tbody>
-)";
+<table id="records"><thead><tr>)";
+
+// The page's source keeps lines of at most this many characters.
+constexpr std::size_t SourceLineWidth = 100;
+
+std::string tableHead() {
+  std::string head;
+  std::size_t lineLength = 0;
+  for (const RecordField& field : recordFields()) {
+    const std::string cell = std::string("<th>") + field.heading + "</th>";
+    if (lineLength + cell.size() > SourceLineWidth) {
+      head += '\n';
+      lineLength = 0;
+    }
+    head += cell;
+    lineLength += cell.size();
+  }
+  return "\n" + head + "</tr></thead><tbody>\n";
+}
 
 constexpr const char* SortScript = R"(<script>
 document.querySelectorAll('#records th').forEach(function (th, column) {
@@ -106,6 +120,7 @@ std::string HtmlReport::open(const std::string& path, const std::string& domain)
   if (!file_) return "--html " + path + ": " + std::strerror(errno);
   std::string head = Head;
   head.replace(head.find("%DOMAIN%"), 8, escaped(domain));
+  head += tableHead();
   write(head);
   return {};
 }
@@ -113,7 +128,7 @@ std::string HtmlReport::open(const std::string& path, const std::string& domain)
 void HtmlReport::addRow(const PcRecord& r) {
   if (!file_) return;
   std::string row = r.exitCode == 0 ? "<tr>" : "<tr class=\"fail\">";
-  for (const std::string& text : recordTexts(r)) row += cell(text);
+  for (const RecordField& field : recordFields()) row += cell(fieldText(field.value(r)));
   write(row + "</tr>\n");
 }
 

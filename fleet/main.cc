@@ -4,8 +4,8 @@
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_run.h"
-#include "platform/platform.h"
 #include "platform/remote_services.h"
+#include "platform/system_platform.h"
 #include "platform/workers.h"
 
 int main(int argc, char** argv) {
@@ -13,12 +13,8 @@ int main(int argc, char** argv) {
   // Every worker builds the system's services afresh, so no connection or handle of one PC's
   // check is ever seen by another's.
   const WorkerFunction work = [argc, argv](const std::string& job) {
-    const auto console = makeSystemConsole(argc, argv);
-    const auto sockets = makeSystemSockets();
-    const auto icmp = makeSystemIcmpEcho();
-    const RemoteServices remote = makeSystemRemoteServices();
-    Platform platform{*console, *sockets, *icmp, *remote.netManagement, *remote.registry};
-    return runCheckJob(job, platform);
+    SystemPlatform system(argc, argv);
+    return runCheckJob(job, system.platform());
   };
   if (serveAsWorker(argc, argv, work)) return 0;
 

@@ -1,6 +1,6 @@
 #include "fleet/pc_list.h"
 
-#include "front/command_line.h"
+#include "check/value_rules.h"
 
 namespace cairn {
 namespace {
@@ -26,6 +26,12 @@ bool isOneItem(const std::string& value) {
 
 }  // namespace
 
+std::optional<std::string> listedPc(std::string_view line) {
+  std::string listed = stripLine(line);
+  if (listed.empty() || listed[0] == ';' || listed[0] == '#') return std::nullopt;
+  return listed;
+}
+
 std::string pcKey(const std::string& listed) {
   const std::string value = normalizeSwitchValue(listed);
   return isOneItem(value) ? value : listed;
@@ -44,10 +50,10 @@ std::optional<std::string> PcList::nextLine() {
 
 std::optional<ListEntry> PcList::next() {
   while (const auto text = nextLine()) {
+    std::optional<std::string> listed = listedPc(*text);
+    if (!listed || !seen_.insert(pcKey(*listed)).second) continue;
     ListEntry entry;
-    entry.listed = stripLine(*text);
-    if (entry.listed.empty() || entry.listed[0] == ';' || entry.listed[0] == '#') continue;
-    if (!seen_.insert(pcKey(entry.listed)).second) continue;
+    entry.listed = std::move(*listed);
     entry.line = line_;
     entry.hostValue = normalizeSwitchValue(entry.listed);
     entry.wellFormed = isOneItem(entry.hostValue);

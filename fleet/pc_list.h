@@ -7,6 +7,7 @@
 #include <istream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -39,6 +40,10 @@ class PcList {
   std::size_t line_ = 0;
   std::unordered_set<std::string> seen_;
 };
+
+// The text a line of a list names a PC by, blanks around it cut off, or nothing for a blank
+// line or a comment.
+std::optional<std::string> listedPc(std::string_view line);
 
 // The key under which a listed PC counts as the same PC: its /M value, or the text itself when
 // it is no value the single check would take.

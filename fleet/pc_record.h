@@ -1,7 +1,7 @@
-// The record of one PC, and its two file forms: a CSV row and a JSON object on one line.
+// The record of one PC, and its two file forms: a CSV row and a JSON object on one line. Its
+// fields are listed in fleet/record_fields.cc.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,13 +19,6 @@ struct PcRecord {
   CheckRecord check;
   long long ms = 0;
 };
-
-inline constexpr std::size_t RecordFieldCount = 14;
-using RecordTexts = std::array<std::string, RecordFieldCount>;
-
-// Every field of the record as text, in the order of the CSV header; empty where the run did
-// not get that far. The CSV row and the page's table row are made from it.
-RecordTexts recordTexts(const PcRecord& record);
 
 // The CSV header line, without its line end.
 std::string csvHeader();

@@ -1,13 +1,14 @@
 #include "fleet/reasons.h"
 
-#include "front/exit_codes.h"
-#include "platform/status.h"
+#include <initializer_list>
+
+#include "check/exit_codes.h"
 
 namespace cairn {
 namespace {
 
 // Why the PC could not be asked at all, or refused a call.
-std::string_view connectionReason(std::uint32_t status) {
+std::string_view connectionReason(Status status) {
   switch (status) {
     case StatusModNotFound:
       return "module-missing";
@@ -28,9 +29,10 @@ std::string_view connectionReason(std::uint32_t status) {
   }
 }
 
-std::string_view registryReason(std::string_view step, std::uint32_t status) {
+std::string_view registryReason(Step step, Status status) {
   // A Winlogon key that does not exist is no refusal: the PC is not the kind of system expected.
-  if (step == "RegOpenKeyEx") return status == StatusFileNotFound ? "key-missing" : "key-denied";
+  if (step == Step::RegOpenKeyEx)
+    return status == StatusFileNotFound ? "key-missing" : "key-denied";
   switch (status) {
     case StatusRpcServerUnavailable:
     case StatusBadNetPath:
@@ -42,7 +44,7 @@ std::string_view registryReason(std::string_view step, std::uint32_t status) {
 
 }  // namespace
 
-std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status) {
+std::string_view reasonFor(int exitCode, Step step, Status status) {
   // Whatever step it ended, a check that ran out of resources on this machine says nothing
   // about the PC.
   if (status == StatusNoSystemResources) return ReasonLocalResources;
@@ -50,7 +52,7 @@ std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t st
     case ExitSuccess:
       return "ok";
     case ExitUnreachable:
-      return step == "IcmpSendEcho" ? "no-echo-reply" : "not-resolved";
+      return step == Step::IcmpSendEcho ? "no-echo-reply" : "not-resolved";
     case ExitNoAccess:
       return connectionReason(status);
     case ExitNameMismatch:

@@ -5,17 +5,21 @@
 #include <cstdint>
 #include <string_view>
 
+#include "core/step.h"
+#include "platform/console.h"
+#include "platform/status.h"
+
 namespace cairn {
 
 // Exit codes the fleet gives a PC whose check never produced one.
-inline constexpr int StoppedExitCode = 2;    // like a PC that cannot be asked in time
-inline constexpr int CrashedExitCode = 255;  // what a crashed single check ends with on Windows
+inline constexpr int StoppedExitCode = 2;              // like a PC that cannot be asked in time
+inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single check on Windows
 
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
 inline constexpr std::string_view ReasonLocalResources = "local-resources";
 
-std::string_view reasonFor(int exitCode, std::string_view step, std::uint32_t status);
+std::string_view reasonFor(int exitCode, Step step, Status status);
 
 // True for a reason that only a PC answering on its SMB port can give (a refused logon, a
 // name, a domain, the registry); false where the check never got past the connect, or its end

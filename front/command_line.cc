@@ -2,24 +2,17 @@
 
 #include <array>
 
+#include "check/value_rules.h"
 #include "core/text.h"
 
 namespace cairn {
 namespace {
 
-constexpr std::string_view ValueTrimSet = " \\.\"";
 constexpr std::string_view HostSeparatorSet = " ,\t";
 
 std::string_view skipBlanks(std::string_view text) {
   const auto first = text.find_first_not_of(' ');
   return first == std::string_view::npos ? std::string_view{} : text.substr(first);
-}
-
-std::string trimValue(std::string_view value) {
-  const auto first = value.find_first_not_of(ValueTrimSet);
-  if (first == std::string_view::npos) return {};
-  const auto last = value.find_last_not_of(ValueTrimSet);
-  return upperCase(value.substr(first, last - first + 1));
 }
 
 enum class Switch { Host, Target, Set, Ignore, Ping, Verbose, Quiet, Help, Unexpected };
@@ -67,10 +60,6 @@ bool acceptable(const RunOptions& options) {
 
 }  // namespace
 
-std::string normalizeSwitchValue(std::string_view value) {
-  return trimValue(value);
-}
-
 std::string_view commandTailOf(std::string_view commandLine) {
   std::size_t end = 0;
   if (!commandLine.empty() && commandLine[0] == '"') {
@@ -113,10 +102,10 @@ CommandLineOutcome readCommandLine(std::string_view commandTail, RunOptions& opt
     const bool last = i + 1 == items.size();
     switch (switchOf(item)) {
       case Switch::Host:
-        options.hostText = last ? std::string{} : trimValue(items[++i]);
+        options.hostText = last ? std::string{} : normalizeSwitchValue(items[++i]);
         break;
       case Switch::Target:
-        options.targetDomain = last ? std::string{} : trimValue(items[++i]);
+        options.targetDomain = last ? std::string{} : normalizeSwitchValue(items[++i]);
         break;
       case Switch::Set:
         options.setDefaultDomain = true;

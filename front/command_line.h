@@ -20,10 +20,6 @@ inline constexpr unsigned UnexpectedItemPauseMs = 1000;
 // The text after the program name and the blanks that follow it.
 std::string_view commandTailOf(std::string_view commandLine);
 
-// A switch value as the command line takes it: the blanks, backslashes, dots and quotes around
-// it cut off, and upper case.
-std::string normalizeSwitchValue(std::string_view value);
-
 // The items of a tail, as typed (not upper-cased).
 std::vector<std::string_view> splitCommandItems(std::string_view commandTail);
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "front/check_run.h"
+#include "front/single_check.h"
 #include "tests/fakes/fake_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

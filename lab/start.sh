@@ -21,10 +21,27 @@ if [[ -e $state/holder.pid || -e $state/netns.id ]]; then
   echo "lab: stopping the earlier lab of $state first" >&2
   bash "$lab_dir/stop.sh" "$state" >&2
 fi
-for tool in smbd net smbpasswd rpcclient nft ip unshare nsenter samba samba-tool winbindd kinit; do
-  command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh)"
+# Only what this lab's mode runs: the standalone PCs need Samba's file server and client tools
+# (the demo's packages); the domains also need the controller, winbindd and kinit, which only the
+# test suite's packages bring.
+tools=(smbd net smbpasswd rpcclient nft ip unshare nsenter setsid timeout)
+need='demo'
+if ((!LAB_WITHOUT_DOMAINS)); then
+  tools+=(samba samba-tool winbindd kinit)
+  need='test'
+fi
+for tool in "${tools[@]}"; do
+  command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh $need)"
 done
-[[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (package samba)"
+[[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (bash tools/install-deps.sh $need)"
+# Provisioning a controller needs the schema data and the directory modules, which are packages
+# of their own: without them samba-tool fails late, with a Python trace deep in the start-up log.
+if ((!LAB_WITHOUT_DOMAINS)); then
+  [[ -d /usr/share/samba/setup/ad-schema ]] ||
+    lab_die "Samba's provisioning data is missing (bash tools/install-deps.sh test)"
+  compgen -G '/usr/lib/*/samba/ldb/samba_dsdb.so' >/dev/null ||
+    lab_die "Samba's directory modules are missing (bash tools/install-deps.sh test)"
+fi
 
 rm -f "$state/holder.pid" "$state/netns.id" "$state/lab.log"
 

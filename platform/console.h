@@ -38,6 +38,11 @@ class Console {
   [[noreturn]] virtual void exitProcess(int code) = 0;
 };
 
+// The exit code of a process that crashed on Windows, set by the console's crash guard rather
+// than left to a dialog or a debugger. Batch files test `if errorlevel 1`, so the code is
+// positive and none of the tool's own codes.
+inline constexpr unsigned CrashExitCode = 255;
+
 // The console of the running process. argc/argv are used only where the platform hands the
 // arguments over already split.
 std::unique_ptr<Console> makeSystemConsole(int argc, char** argv);

@@ -26,10 +26,10 @@ struct EchoRequest {
 
 // What one echo request gave: the number of replies received and, when there is one, the
 // status of the first reply (0 = echo reply); with no reply, the error code of the request
-// (StatusIpReqTimedOut, StatusIpGeneralFailure, or 0 when the platform gave none).
+// (StatusIpReqTimedOut, StatusIpGeneralFailure, or StatusSuccess when the platform gave none).
 struct EchoResult {
   std::uint32_t replyCount = 0;
-  std::uint32_t status = 0;
+  Status status = StatusSuccess;
 };
 
 class IcmpEcho {
@@ -47,6 +47,24 @@ class IcmpEcho {
 
   // IcmpCloseHandle.
   virtual void closeHandle(IcmpHandle handle) = 0;
+};
+
+// An echo handle, made with the guard and closed once when it ends, if one was made.
+class EchoHandle {
+ public:
+  explicit EchoHandle(IcmpEcho& icmp) : icmp_(icmp), handle_(icmp.createFile()) {}
+  ~EchoHandle() {
+    if (valid()) icmp_.closeHandle(handle_);
+  }
+  EchoHandle(const EchoHandle&) = delete;
+  EchoHandle& operator=(const EchoHandle&) = delete;
+
+  bool valid() const { return handle_ != InvalidIcmpHandle; }
+  IcmpHandle get() const { return handle_; }
+
+ private:
+  IcmpEcho& icmp_;
+  IcmpHandle handle_;
 };
 
 std::unique_ptr<IcmpEcho> makeSystemIcmpEcho();

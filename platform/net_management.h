@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
 // A platform-allocated information record; released only through freeBuffer.
@@ -20,18 +22,42 @@ class NetManagement {
  public:
   virtual ~NetManagement() = default;
 
-  // NetWkstaGetInfo at level 102 on a server path ("\\NAME" in UTF-16). Status 0 is success;
+  // NetWkstaGetInfo at level 102 on a server path ("\\NAME" in UTF-16). StatusSuccess is success;
   // the record may be set even when the call fails.
-  virtual std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) = 0;
+  virtual Status workstationInfo(const std::u16string& serverPath, NetRecord* record) = 0;
 
   // NetServerGetInfo at level 102; only the status is used.
-  virtual std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) = 0;
+  virtual Status serverInfo(const std::u16string& serverPath, NetRecord* record) = 0;
 
   // The names held by a record that workstationInfo filled.
   virtual WorkstationNames workstationNames(NetRecord record) = 0;
 
   // NetApiBufferFree; a null record is accepted and ignored.
   virtual void freeBuffer(NetRecord record) = 0;
+};
+
+// A record the platform may hand back, released exactly once: by reset, or when the guard ends
+// (a null record too, which the release accepts).
+class NetBuffer {
+ public:
+  explicit NetBuffer(NetManagement& net) : net_(net) {}
+  ~NetBuffer() { net_.freeBuffer(record_); }
+  NetBuffer(const NetBuffer&) = delete;
+  NetBuffer& operator=(const NetBuffer&) = delete;
+
+  // Where a query puts the record.
+  NetRecord* receive() { return &record_; }
+  NetRecord get() const { return record_; }
+  // Releases a record that is held, so that the next query starts empty.
+  void reset() {
+    if (record_ == nullptr) return;
+    net_.freeBuffer(record_);
+    record_ = nullptr;
+  }
+
+ private:
+  NetManagement& net_;
+  NetRecord record_ = nullptr;
 };
 
 }  // namespace cairn

@@ -5,12 +5,14 @@
 #include <memory>
 #include <string>
 
+#include "platform/status.h"
+
 namespace cairn {
 
-// What a start-up request answers: status 0 means started, and grantedVersion holds the
+// What a start-up request answers: StatusSuccess means started, and grantedVersion holds the
 // version word the layer granted (major version in the low byte).
 struct SocketsStartup {
-  int status = 0;
+  Status status = StatusSuccess;
   std::uint16_t grantedVersion = 0;
 };
 
@@ -33,6 +35,22 @@ class Sockets {
 
   // WSACleanup; called after every lookup, also after a failed start-up.
   virtual void cleanup() = 0;
+};
+
+// One start-up of the sockets layer, cleaned up when the guard ends, also after a failed start.
+class SocketsSession {
+ public:
+  SocketsSession(Sockets& sockets, std::uint16_t requestedVersion)
+      : sockets_(sockets), startup_(sockets.startup(requestedVersion)) {}
+  ~SocketsSession() { sockets_.cleanup(); }
+  SocketsSession(const SocketsSession&) = delete;
+  SocketsSession& operator=(const SocketsSession&) = delete;
+
+  const SocketsStartup& startup() const { return startup_; }
+
+ private:
+  Sockets& sockets_;
+  SocketsStartup startup_;
 };
 
 std::unique_ptr<Sockets> makeSystemSockets();

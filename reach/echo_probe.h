@@ -4,24 +4,22 @@
 #include <cstdint>
 #include <string>
 
-#include "core/check_record.h"
-#include "core/report.h"
+#include "core/check_context.h"
 #include "platform/icmp_echo.h"
 
 namespace cairn {
 
 inline constexpr std::uint32_t EchoTimeoutMs = 2000;
 inline constexpr std::uint8_t EchoTtl = 255;
-inline constexpr std::int32_t NoAddressStatus = -1;
 
 enum class PingOutcome { HostUp, HostDown };
 
-// One echo attempt: 0 only when an echo reply arrived, otherwise a non-zero status.
-std::int32_t probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t timeoutMs);
+// One echo attempt: StatusSuccess only when an echo reply arrived, otherwise the failure's
+// status (StatusNoAddress for a text that is no address).
+Status probeEcho(IcmpEcho& icmp, const std::string& addressText, std::uint32_t timeoutMs);
 
 // The /P step: a second attempt at once after a failed first one.
 // A host found down is noted in the record with the status of the second attempt.
-PingOutcome pingHost(const std::string& addressText, ReportPrinter& printer, IcmpEcho& icmp,
-                     CheckRecord& record);
+PingOutcome pingHost(CheckContext& check, const std::string& addressText);
 
 }  // namespace cairn

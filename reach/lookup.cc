@@ -3,25 +3,22 @@
 namespace cairn {
 namespace {
 
-bool started(Sockets& sockets) {
-  const SocketsStartup startup = sockets.startup(SocketsVersion);
-  return startup.status == 0 && (startup.grantedVersion & 0xFFu) == 2;
+bool started(const SocketsSession& session) {
+  const SocketsStartup& startup = session.startup();
+  return startup.status == StatusSuccess && (startup.grantedVersion & 0xFFu) == 2;
 }
 
 }  // namespace
 
 std::uint32_t lookupHostAddress(Sockets& sockets, const std::string& name) {
-  const std::uint32_t address = started(sockets) ? sockets.hostByName(name) : 0;
-  sockets.cleanup();
-  return address;
+  const SocketsSession session(sockets, SocketsVersion);
+  return started(session) ? sockets.hostByName(name) : 0;
 }
 
 std::string lookupHostName(Sockets& sockets, std::uint32_t address) {
-  std::string name;
-  if (started(sockets))
-    name = address == 0 ? sockets.localHostName() : sockets.hostByAddress(address);
-  sockets.cleanup();
-  return name;
+  const SocketsSession session(sockets, SocketsVersion);
+  if (!started(session)) return {};
+  return address == 0 ? sockets.localHostName() : sockets.hostByAddress(address);
 }
 
 }  // namespace cairn

@@ -62,8 +62,10 @@ HostKind classifyHostValue(std::string_view hostValue) {
   return HostKind::Address;
 }
 
-ResolveOutcome resolveTarget(RunOptions& options, ResolvedTarget& target, ReportPrinter& printer,
-                             Sockets& sockets) {
+ResolveOutcome resolveTarget(CheckContext& check, ResolvedTarget& target) {
+  RunOptions& options = check.options;
+  ReportPrinter& printer = check.printer;
+  Sockets& sockets = check.platform.sockets;
   const auto domain = normalizeTargetDomain(options.targetDomain);
   if (!domain) {
     printer.printAlways("ERROR: /T: Invalid NetBIOS domain name (must be 15 characters or less).");

@@ -7,10 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/report.h"
+#include "core/check_context.h"
 #include "core/resolved_target.h"
-#include "core/run_options.h"
-#include "platform/sockets.h"
 
 namespace cairn {
 
@@ -27,7 +25,6 @@ HostKind classifyHostValue(std::string_view hostValue);
 
 // Normalises options.targetDomain, then checks and resolves options.hostText into target.
 // Prints the resolution line, or writes the error line that ends the run.
-ResolveOutcome resolveTarget(RunOptions& options, ResolvedTarget& target, ReportPrinter& printer,
-                             Sockets& sockets);
+ResolveOutcome resolveTarget(CheckContext& check, ResolvedTarget& target);
 
 }  // namespace cairn

@@ -8,30 +8,27 @@ namespace cairn {
 namespace {
 
 struct QueryTexts {
-  const char* callName;
+  Step step;
   std::string_view retryLine;
   std::string_view failureLine;
 };
 
-constexpr QueryTexts WorkstationQuery = {"NetWkstaGetInfo", " ! Retrying NetWkstaGetInfo call...",
+constexpr QueryTexts WorkstationQuery = {Step::NetWkstaGetInfo,
+                                         " ! Retrying NetWkstaGetInfo call...",
                                          " - Can not access. NetWkstaGetInfo called failed."};
-constexpr QueryTexts ServerQuery = {"NetServerGetInfo", " ! Retrying NetServerGetInfo call...",
+constexpr QueryTexts ServerQuery = {Step::NetServerGetInfo, " ! Retrying NetServerGetInfo call...",
                                     " - Can not access. NetServerGetInfo call failed."};
 
 // Two attempts, the second at once; a record left behind by the first is released before it.
 template <typename Query>
-bool queryTwice(Query query, NetRecord& record, const QueryTexts& texts, ReportPrinter& printer,
-                NetManagement& netManagement, CheckRecord& checkRecord) {
-  if (query(&record) == 0) return true;
-  printer.printVerbose(texts.retryLine);
-  if (record != nullptr) {
-    netManagement.freeBuffer(record);
-    record = nullptr;
-  }
-  const std::uint32_t status = query(&record);
-  if (status == 0) return true;
-  checkRecord.failed(texts.callName, status);
-  printer.printReport(texts.failureLine);
+bool queryTwice(Query query, NetBuffer& record, const QueryTexts& texts, CheckContext& check) {
+  if (query(record.receive()) == StatusSuccess) return true;
+  check.printer.printVerbose(texts.retryLine);
+  record.reset();
+  const Status status = query(record.receive());
+  if (status == StatusSuccess) return true;
+  check.record.failed(texts.step, status);
+  check.printer.printReport(texts.failureLine);
   return false;
 }
 
@@ -61,27 +58,27 @@ ServerPath makeServerPath(const std::string& hostName, Console& console) {
   return path;
 }
 
-IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
-                              const ServerPath& serverPath, NetRecords& records,
-                              ReportPrinter& printer, Platform& platform,
-                              CheckRecord& checkRecord) {
-  NetManagement& net = platform.netManagement;
+IdentityOutcome checkIdentity(CheckContext& check, const ResolvedTarget& target,
+                              const ServerPath& serverPath, NetRecords& records) {
+  const RunOptions& options = check.options;
+  ReportPrinter& printer = check.printer;
+  NetManagement& net = check.platform.netManagement;
   printer.setProgressTitle(target.hostName, ": Checking NetBIOS name...");
   const auto workstation = [&](NetRecord* record) {
     return net.workstationInfo(serverPath.wide, record);
   };
-  if (!queryTwice(workstation, records.workstation, WorkstationQuery, printer, net, checkRecord))
+  if (!queryTwice(workstation, records.workstation, WorkstationQuery, check))
     return IdentityOutcome::QueryFailed;
   const auto server = [&](NetRecord* record) { return net.serverInfo(serverPath.wide, record); };
-  if (!queryTwice(server, records.server, ServerQuery, printer, net, checkRecord))
-    return IdentityOutcome::QueryFailed;
+  if (!queryTwice(server, records.server, ServerQuery, check)) return IdentityOutcome::QueryFailed;
 
-  const WorkstationNames names = net.workstationNames(records.workstation);
-  if (!nameAccepted(reportedText(names.computerName, platform.console), target, options, printer))
+  const WorkstationNames names = net.workstationNames(records.workstation.get());
+  if (!nameAccepted(reportedText(names.computerName, check.platform.console), target, options,
+                    printer))
     return IdentityOutcome::NameMismatch;
 
   printer.setProgressTitle(target.hostName, ": Checking current domain...");
-  const std::string domain = reportedText(names.langroup, platform.console);
+  const std::string domain = reportedText(names.langroup, check.platform.console);
   // Exact comparison: a prefix test would let CORPNET pass for CORP and rewrite the logon
   // default of a PC that is not in the target domain.
   if (domain != options.targetDomain) {
@@ -90,13 +87,6 @@ IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& op
   }
   printer.printReport(" + Remote PC is in target domain: " + options.targetDomain);
   return IdentityOutcome::Passed;
-}
-
-void releaseRecords(NetRecords& records, NetManagement& netManagement) {
-  netManagement.freeBuffer(records.workstation);
-  records.workstation = nullptr;
-  netManagement.freeBuffer(records.server);
-  records.server = nullptr;
 }
 
 }  // namespace cairn

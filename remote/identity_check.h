@@ -4,11 +4,8 @@
 
 #include <string>
 
-#include "core/check_record.h"
-#include "core/report.h"
+#include "core/check_context.h"
 #include "core/resolved_target.h"
-#include "core/run_options.h"
-#include "platform/platform.h"
 
 namespace cairn {
 
@@ -18,21 +15,19 @@ struct ServerPath {
   std::u16string wide;
 };
 
-// The two records network management hands back; they live until the common end of the run.
+// The two records network management hands back. They live until the common end of the remote
+// steps and are released then, the workstation's first (members end in reverse order).
 struct NetRecords {
-  NetRecord workstation = nullptr;
-  NetRecord server = nullptr;
+  explicit NetRecords(NetManagement& net) : server(net), workstation(net) {}
+  NetBuffer server;
+  NetBuffer workstation;
 };
 
 enum class IdentityOutcome { Passed, QueryFailed, NameMismatch, WrongDomain };
 
 ServerPath makeServerPath(const std::string& hostName, Console& console);
 
-IdentityOutcome checkIdentity(const ResolvedTarget& target, const RunOptions& options,
-                              const ServerPath& serverPath, NetRecords& records,
-                              ReportPrinter& printer, Platform& platform, CheckRecord& record);
-
-// Hands both records to the platform's release, workstation first, each exactly once.
-void releaseRecords(NetRecords& records, NetManagement& netManagement);
+IdentityOutcome checkIdentity(CheckContext& check, const ResolvedTarget& target,
+                              const ServerPath& serverPath, NetRecords& records);
 
 }  // namespace cairn

@@ -13,16 +13,15 @@ constexpr std::uint32_t PolicyBufferSize = 1024;
 
 }  // namespace
 
-std::optional<std::string> readLogonPolicy(Registry& registry, RegKey root) {
-  RegKey key = 0;
-  if (registry.openKey(root, LogonPolicyKeyPath, KeyRead, &key) != 0) return std::nullopt;
+std::optional<std::string> readLogonPolicy(Registry& registry, const OpenRegKey& root) {
+  OpenRegKey key(registry);
+  if (key.open(root, LogonPolicyKeyPath, KeyRead) != StatusSuccess) return std::nullopt;
   std::array<unsigned char, PolicyBufferSize> buffer{};
   std::uint32_t type = 0;
   std::uint32_t size = PolicyBufferSize;
-  const std::uint32_t status =
-      registry.queryValue(key, LogonPolicyValueName, &type, buffer.data(), &size);
-  registry.closeKey(key);
-  if (status != 0 || type != RegSz) return std::nullopt;
+  const Status status =
+      registry.queryValue(key.get(), LogonPolicyValueName, &type, buffer.data(), &size);
+  if (status != StatusSuccess || type != RegSz) return std::nullopt;
   const auto end = std::find(buffer.begin(), buffer.begin() + std::min(size, PolicyBufferSize), 0);
   const std::string domain = upperCase(std::string(buffer.begin(), end));
   if (domain.empty()) return std::nullopt;

@@ -15,6 +15,6 @@ inline constexpr const char* LogonPolicyValueName = "DefaultLogonDomain";
 
 // The policy's domain in upper case, read (never written) under the connected root; nothing when
 // the policy is not set or cannot be read.
-std::optional<std::string> readLogonPolicy(Registry& registry, RegKey root);
+std::optional<std::string> readLogonPolicy(Registry& registry, const OpenRegKey& root);
 
 }  // namespace cairn

@@ -16,6 +16,8 @@ namespace {
 
 struct ValueTexts {
   const char* valueName;
+  Step readStep;
+  Step writeStep;
   std::string_view readFailed;
   std::string_view alreadyTarget;
   std::string_view differs;
@@ -27,6 +29,8 @@ struct ValueTexts {
 
 constexpr ValueTexts DefaultDomainName = {
     "DefaultDomainName",
+    Step::QueryDefaultDomainName,
+    Step::SetDefaultDomainName,
     " - Can NOT retrieve DefaultDomainName value from remote registry.",
     " + DefaultDomainName value is already set to: ",
     " * DefaultDomainName value is currently set to: ",
@@ -37,6 +41,8 @@ constexpr ValueTexts DefaultDomainName = {
 
 constexpr ValueTexts AltDefaultDomainName = {
     "AltDefaultDomainName",
+    Step::QueryAltDefaultDomainName,
+    Step::SetAltDefaultDomainName,
     " - Can NOT retrieve AltDefaultDomainName value from remote registry.",
     " + AltDefaultDomainName value is already set to: ",
     " * AltDefaultDomainName value is currently set to: ",
@@ -48,8 +54,7 @@ constexpr ValueTexts AltDefaultDomainName = {
 // Reads a value as text up to its first NUL, upper-cased; the marker when the read left the
 // buffer untouched. The status of the read is not trusted: only the buffer tells; it is kept for
 // the record.
-std::string readValue(Registry& registry, RegKey key, const char* valueName,
-                      std::uint32_t& status) {
+std::string readValue(Registry& registry, RegKey key, const char* valueName, Status& status) {
   std::array<unsigned char, ValueBufferSize> buffer{};
   std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
   std::uint32_t type = 0;
@@ -59,13 +64,15 @@ std::string readValue(Registry& registry, RegKey key, const char* valueName,
   return upperCase(std::string(buffer.begin(), end));
 }
 
-UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDomain,
-                          ReportPrinter& printer, Registry& registry, RegKey key,
-                          CheckRecord& record) {
-  std::uint32_t readStatus = 0;
-  const std::string value = readValue(registry, key, texts.valueName, readStatus);
+UpdateOutcome updateValue(const ValueTexts& texts, CheckContext& check, const OpenRegKey& key) {
+  const std::string& targetDomain = check.options.targetDomain;
+  ReportPrinter& printer = check.printer;
+  Registry& registry = check.platform.registry;
+  CheckRecord& record = check.record;
+  Status readStatus = StatusSuccess;
+  const std::string value = readValue(registry, key.get(), texts.valueName, readStatus);
   if (value == FailedReadMarker) {
-    record.failed(std::string("RegQueryValueEx ") + texts.valueName, readStatus);
+    record.failed(texts.readStep, readStatus);
     printer.printReport(texts.readFailed);
     return UpdateOutcome::ValueUnreadable;
   }
@@ -78,9 +85,9 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
   printer.printReport(std::string(texts.differs) + printableText(value));
   const auto* data = reinterpret_cast<const unsigned char*>(targetDomain.c_str());
   const auto size = static_cast<std::uint32_t>(targetDomain.size() + 1);
-  const std::uint32_t writeStatus = registry.setValue(key, texts.valueName, RegSz, data, size);
-  if (writeStatus != 0) {
-    record.failed(std::string("RegSetValueEx ") + texts.valueName, writeStatus);
+  const Status writeStatus = registry.setValue(key.get(), texts.valueName, RegSz, data, size);
+  if (writeStatus != StatusSuccess) {
+    record.failed(texts.writeStep, writeStatus);
     printer.printReport(texts.writeFailed);
     return UpdateOutcome::ValueUnwritable;
   }
@@ -90,38 +97,33 @@ UpdateOutcome updateValue(const ValueTexts& texts, const std::string& targetDoma
 }
 
 // Both values under the Winlogon key, which is closed again on every path.
-UpdateOutcome updateWinlogonKey(RegKey root, const std::string& targetDomain,
-                                ReportPrinter& printer, Registry& registry, CheckRecord& record) {
-  RegKey key = 0;
-  if (const std::uint32_t status = registry.openKey(root, WinlogonKeyPath, KeyAllAccess, &key);
-      status != 0) {
-    record.failed("RegOpenKeyEx", status);
-    printer.printReport(" - Can NOT access remote registry. Access denied.");
+UpdateOutcome updateWinlogonKey(CheckContext& check, const OpenRegKey& root) {
+  OpenRegKey key(check.platform.registry);
+  if (const Status status = key.open(root, WinlogonKeyPath, KeyAllAccess);
+      status != StatusSuccess) {
+    check.record.failed(Step::RegOpenKeyEx, status);
+    check.printer.printReport(" - Can NOT access remote registry. Access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
-  UpdateOutcome outcome =
-      updateValue(DefaultDomainName, targetDomain, printer, registry, key, record);
-  if (outcome == UpdateOutcome::Done)
-    outcome = updateValue(AltDefaultDomainName, targetDomain, printer, registry, key, record);
-  registry.closeKey(key);
-  return outcome;
+  const UpdateOutcome outcome = updateValue(DefaultDomainName, check, key);
+  if (outcome != UpdateOutcome::Done) return outcome;
+  return updateValue(AltDefaultDomainName, check, key);
 }
 
 }  // namespace
 
-UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
-                                  const std::string& targetDomain, bool readPolicy,
-                                  ReportPrinter& printer, Registry& registry, CheckRecord& record) {
-  printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
-  RegKey root = 0;
-  if (const std::uint32_t status = registry.connect(serverPath, &root); status != 0) {
-    record.failed("RegConnectRegistry", status);
-    printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
+UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,
+                                  const std::string& hostName) {
+  check.printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
+  OpenRegKey root(check.platform.registry);
+  if (const Status status = root.connect(serverPath); status != StatusSuccess) {
+    check.record.failed(Step::RegConnectRegistry, status);
+    check.printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;
   }
-  const UpdateOutcome outcome = updateWinlogonKey(root, targetDomain, printer, registry, record);
-  if (readPolicy) record.policyDefaultDomain = readLogonPolicy(registry, root);
-  registry.closeKey(root);
+  const UpdateOutcome outcome = updateWinlogonKey(check, root);
+  if (check.options.readLogonPolicy)
+    check.record.policyDefaultDomain = readLogonPolicy(check.platform.registry, root);
   return outcome;
 }
 

@@ -4,9 +4,7 @@
 
 #include <string>
 
-#include "core/check_record.h"
-#include "core/report.h"
-#include "platform/registry.h"
+#include "core/check_context.h"
 
 namespace cairn {
 
@@ -15,9 +13,9 @@ inline constexpr const char* FailedReadMarker = "*ERROR*";
 
 enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwritable };
 
-// With readPolicy, also reads the logon-domain policy into the record over the same connection.
-UpdateOutcome updateDefaultDomain(const std::string& serverPath, const std::string& hostName,
-                                  const std::string& targetDomain, bool readPolicy,
-                                  ReportPrinter& printer, Registry& registry, CheckRecord& record);
+// With options.readLogonPolicy, also reads the logon-domain policy into the record over the same
+// connection.
+UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,
+                                  const std::string& hostName);
 
 }  // namespace cairn

@@ -3,6 +3,7 @@
 // call a run reaches fail in every way it can. The command line's own rules show in the table.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -10,8 +11,9 @@
 #include <optional>
 #include <set>
 
-#include "front/check_run.h"
+#include "check/check_run.h"
 #include "front/command_line.h"
+#include "front/single_check.h"
 #include "tests/fakes/fake_platform.h"
 
 namespace cairn::fakes {
@@ -543,9 +545,38 @@ TEST(LogonPolicyTest, ReadOnlyWhenAskedAndOnlyIntoTheRecord) {
     RunOptions options{"PC01", "NEWDOM", true};
     options.readLogonPolicy = c.asked;
     CheckRecord record;
-    EXPECT_EQ(runCheck(options, fake.platform, record), 0) << c.name;
+    ReportPrinter printer(fake.platform.console);
+    EXPECT_EQ(runCheck(options, printer, fake.platform, record), 0) << c.name;
     EXPECT_EQ(record.policyDefaultDomain, c.recorded) << c.name;
     EXPECT_TRUE(fake.leftClean()) << c.name;
+  }
+}
+
+// A check whose printer discards its output (the fleet's worker) writes no line and sets no
+// title, verbose or not, and still ends as the same check printing to the console does.
+TEST(CheckRunTest, DiscardingPrinterKeepsTheRunSilent) {
+  for (const bool verbose : {false, true}) {
+    RunOptions options{"PC01", "NEWDOM", true};
+    options.verbose = verbose;
+    FakePlatform shown;
+    ReportPrinter showing(shown.platform.console);
+    showing.setVerbose(verbose);
+    CheckRecord shownRecord;
+    const int shownCode = runCheck(options, showing, shown.platform, shownRecord);
+    FakePlatform silent;
+    ReportPrinter discarding(silent.platform.console, PrinterOutput::Discarded);
+    discarding.setVerbose(verbose);
+    CheckRecord silentRecord;
+    EXPECT_EQ(runCheck(options, discarding, silent.platform, silentRecord), shownCode);
+    const auto titles = [](const CallLog& log) {
+      return std::count_if(log.begin(), log.end(), [](const std::string& entry) {
+        return callNameOf(entry) == "SetConsoleTitleA";
+      });
+    };
+    EXPECT_GT(shown.writes, 0);
+    EXPECT_GT(titles(shown.log), 0);
+    EXPECT_EQ(silent.writes, 0);
+    EXPECT_EQ(titles(silent.log), 0);
   }
 }
 

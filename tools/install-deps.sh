@@ -7,34 +7,56 @@
 set -euo pipefail
 
 need=${1:-test}
+# Each set holds everything its script runs, so that it works on a machine that has nothing else;
+# the comments name the script that needs each package.
 demo=(
-  # the Linux build, its man pages and the fleet command's libraries
+  # tools/demo.sh, bench/ and tools/test.sh: the Linux build, its man pages and the fleet
+  # command's libraries
   cmake g++ make pkg-config pandoc libcli11-dev nlohmann-json3-dev
-  # the Samba backend module (cairnmark-samba.so): Samba's DCE/RPC client
+  # the same: the Samba backend module (cairnmark-samba.so), Samba's DCE/RPC client
   samba-dev
-  # the lab (lab/): Samba PCs in private network namespaces, and Samba's client tools
-  samba smbclient iproute2 nftables util-linux iputils-ping
+  # lab/start.sh --without-domains (tools/demo.sh, bench/): the standalone Samba PCs (smbd,
+  # samba-dcerpcd), net and smbpasswd to set them up, rpcclient to wait for them, and the
+  # namespaces, addresses and packet filter they live in
+  samba samba-common-bin smbclient iproute2 nftables util-linux
 )
 case $need in
   demo) packages=("${demo[@]}") ;;
   test)
     packages=("${demo[@]}"
+      # tools/test.sh: the unit tests
       googletest libgtest-dev
-      # the lab's Active Directory domains (lab/domain.sh): Samba's domain controller (provisioning
-      # data, directory modules, the file server modules its shares use), winbindd for the
-      # members, and MIT Kerberos' kinit and klist for the Kerberos lab cases
+      # tools/test.sh's sanitizer build: the loader's function names (its own file is stripped),
+      # without which tools/lsan.supp cannot name the loader's allocations it suppresses
+      libc6-dbg
+      # lab/start.sh without --without-domains (the lab tests of tools/test.sh): Samba's domain
+      # controller (provisioning data, directory modules, the file server modules its shares
+      # use), winbindd for the members, and MIT Kerberos' kinit and klist for the Kerberos cases
       samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind krb5-user
-      # sanitizers and fuzzing
+      # tools/test.sh: the lab service manager
+      python3-samba
+      # tools/test.sh: the README's multi-site recipe
+      parallel
+      # tools/fuzz.sh: libFuzzer targets built with clang
       clang libclang-rt-14-dev
-      # the Windows build, tested under Wine (tools/test-windows.sh)
+      # tools/test-windows.sh: the Windows build, tested under Wine
       g++-mingw-w64-x86-64-posix wine wine64
-      # the fleet command's HTML page, loaded in a real browser
+      # tools/test.sh: the fleet command's HTML page, loaded in a real browser
       chromium
-      # the Debian package: built by CPack, checked by lintian, its man pages by groff and man
+      # tools/test.sh: the Debian package, built by CPack, checked by lintian, its man pages by
+      # groff and man
       dpkg-dev file lintian groff-base man-db
     )
     ;;
-  bench) packages=("${demo[@]}" hyperfine g++-mingw-w64-x86-64-posix) ;;
+  bench)
+    packages=("${demo[@]}"
+      # bench/: the timings, the Samba tools' side of the comparison (ping; rpcclient and net
+      # come with the demo's set) and the summaries
+      hyperfine iputils-ping python3
+      # bench/run.sh: the size of the Release Windows exe
+      g++-mingw-w64-x86-64-posix
+    )
+    ;;
   *)
     echo "usage: $0 [demo | test | bench]" >&2
     exit 2

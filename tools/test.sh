@@ -6,6 +6,15 @@ cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh test
 
+# The sanitizer build's suppressions (tools/lsan.supp) name the loader's functions, which only its
+# debug symbols give; without them its leaks surface late, as failures of every lab test.
+loader_id=$(readelf -n /lib64/ld-linux-x86-64.so.2 | awk '/Build ID/ {print $3}')
+[[ -s /usr/lib/debug/.build-id/${loader_id:0:2}/${loader_id:2}.debug ]] || {
+  echo "test: the loader's debug symbols are missing, so tools/lsan.supp cannot name its own" \
+    "allocations (install libc6-dbg: bash tools/install-deps.sh test)" >&2
+  exit 1
+}
+
 jobs=$(nproc)
 
 # Linux build: unit tests, transcript tests, the fault-injection sweep, end-to-end tests of the

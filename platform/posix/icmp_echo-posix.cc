@@ -31,7 +31,7 @@ struct PingSocket {
 // The backend's edge: what a failed send or receive means to the caller. Windows answers
 // IP_GENERAL_FAILURE at once for a request it cannot send (no route, a local firewall), and so
 // does this backend, whatever the error.
-std::uint32_t statusOfSocketError(int) {
+Status statusOfSocketError(int) {
   return StatusIpGeneralFailure;
 }
 
@@ -107,7 +107,7 @@ EchoResult awaitReply(const PingSocket& socket, const EchoRequest& request) {
       return {0, statusOfSocketError(errno)};
     }
     if (isOurReply(socket, packet, static_cast<std::size_t>(received), from, request.destination))
-      return {1, 0};
+      return {1, StatusSuccess};
   }
 }
 

@@ -15,7 +15,7 @@
 #include "platform/common/port_probe.h"
 #include "platform/common/utf.h"
 #include "platform/remote_services.h"
-#include "platform/samba/module.h"
+#include "platform/samba/backends.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -28,7 +28,7 @@ class SambaModule {
   SambaBackends* backends() {
     if (!attempted_) {
       attempted_ = true;
-      backends_.reset(load());
+      backends_ = load();
     }
     return backends_.get();
   }
@@ -36,11 +36,12 @@ class SambaModule {
   // StatusSuccess once the module is loaded; before, the probe's answer for the PC that a
   // server path ("\\NAME") names. A PC that answers loads the module, whose own connect then
   // starts with the same probe.
-  std::uint32_t reach(std::string_view serverPath) const {
+  Status reach(std::string_view serverPath) const {
     if (attempted_) return StatusSuccess;
     const std::string host(
         serverPath.substr(std::min(serverPath.find_first_not_of('\\'), serverPath.size())));
-    return cairnProbeTcpPort(host.c_str(), CairnSmbPort, CairnSmbConnectTimeoutMs);
+    return static_cast<Status>(
+        cairnProbeTcpPort(host.c_str(), CairnSmbPort, CairnSmbConnectTimeoutMs));
   }
 
   // dlopen of the module, or null. A second open of the same path finds the module mapped.
@@ -57,8 +58,8 @@ class SambaModule {
     path.resize(static_cast<std::size_t>(length));
     const std::string directory = path.substr(0, path.rfind('/') + 1);
     for (const std::string& candidate :
-         {directory + SambaModuleFile,
-          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + SambaModuleFile}) {
+         {directory + CAIRN_SAMBA_MODULE_FILE,
+          directory + CAIRNMARK_MODULE_DIR_FROM_BINARY + "/" + CAIRN_SAMBA_MODULE_FILE}) {
       if (access(candidate.c_str(), F_OK) == 0) return candidate;
     }
     return {};
@@ -66,11 +67,15 @@ class SambaModule {
 
   // The module stays mapped for the life of the process: its objects outlive this loader's
   // callers' last use, and unloading Samba's libraries buys nothing before the process ends.
-  static SambaBackends* load() {
+  // A module of another version is refused like a missing one.
+  static std::unique_ptr<SambaBackends> load() {
     void* module = openModule();
     if (module == nullptr) return nullptr;
-    const auto entry = reinterpret_cast<SambaModuleEntryFunction>(dlsym(module, SambaModuleEntry));
-    return entry != nullptr ? entry() : nullptr;
+    const auto entry =
+        reinterpret_cast<CairnSambaModuleEntry>(dlsym(module, CAIRN_SAMBA_MODULE_ENTRY));
+    const CairnSambaModule* table = entry != nullptr ? entry() : nullptr;
+    if (table == nullptr || table->version != CAIRN_SAMBA_MODULE_VERSION) return nullptr;
+    return makeSambaBackends(*table);
   }
 
   bool attempted_ = false;
@@ -90,13 +95,13 @@ class LoadingNetManagement final : public NetManagement {
  public:
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
-    if (const std::uint32_t status = reach(serverPath)) return status;
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const Status status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
-    if (const std::uint32_t status = reach(serverPath)) return status;
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const Status status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -115,7 +120,7 @@ class LoadingNetManagement final : public NetManagement {
     SambaBackends* backends = module_->backends();
     return backends != nullptr ? &backends->netManagement() : nullptr;
   }
-  std::uint32_t reach(const std::u16string& serverPath) const {
+  Status reach(const std::u16string& serverPath) const {
     return module_->reach(utf16ToUtf8(serverPath.c_str()));
   }
 
@@ -126,23 +131,23 @@ class LoadingRegistry final : public Registry {
  public:
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
-    if (const std::uint32_t status = module_->reach(machineName)) return status;
+  Status connect(const std::string& machineName, RegKey* root) override {
+    if (const Status status = module_->reach(machineName)) return status;
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     if (Registry* backend = loaded()) return backend->openKey(parent, subKey, access, key);
     return StatusModNotFound;
   }
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     if (Registry* backend = loaded()) return backend->queryValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
     if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }

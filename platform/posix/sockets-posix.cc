@@ -40,7 +40,7 @@ std::string withHostEntry(Lookup lookup, std::uint32_t* firstAddress) {
 
 class PosixSockets final : public Sockets {
  public:
-  SocketsStartup startup(std::uint16_t) override { return {0, 0x0002}; }
+  SocketsStartup startup(std::uint16_t) override { return {StatusSuccess, 0x0002}; }
 
   std::uint32_t hostByName(const std::string& name) override {
     std::uint32_t address = 0;

@@ -1,12 +1,9 @@
-// The entry point of cairnmark-samba.so: the DCE/RPC services over Samba's client, on one SMB
-// session per process.
-#include <cstdlib>
+#include "platform/samba/backends.h"
+
 #include <memory>
 
 #include "platform/common/port_probe.h"
-#include "platform/samba/module.h"
 #include "platform/samba/services.h"
-#include "platform/samba/session.h"
 
 namespace cairn {
 namespace {
@@ -18,10 +15,6 @@ namespace {
 constexpr unsigned TcpConnectTimeoutMs = CairnSmbConnectTimeoutMs;
 constexpr unsigned SetupTimeoutMs = 5000;
 constexpr unsigned CallTimeoutMs = 5000;
-
-struct SessionDeleter {
-  void operator()(CairnSession* session) const { cairnSessionDestroy(session); }
-};
 
 CairnPipe samba(RpcPipe pipe) {
   switch (pipe) {
@@ -38,12 +31,19 @@ CairnPipe samba(RpcPipe pipe) {
 // The session is made on first use; a session that cannot be made leaves the module unusable.
 class SambaTransport final : public RpcTransport {
  public:
+  explicit SambaTransport(const CairnSambaModule& module) : module_(module) {}
+  ~SambaTransport() override {
+    if (session_ != nullptr) module_.destroy(session_);
+  }
+  SambaTransport(const SambaTransport&) = delete;
+  SambaTransport& operator=(const SambaTransport&) = delete;
+
   std::uint32_t call(const std::string& host, RpcPipe pipe, std::uint16_t opnum,
                      const ndr::Bytes& request, ndr::Bytes& reply) override {
     CairnSession* s = session();
     if (s == nullptr) return StatusModNotFound;
     if (const std::uint32_t status =
-            cairnSessionOpenPipe(s, host.c_str(), samba(pipe), TcpConnectTimeoutMs, SetupTimeoutMs))
+            module_.openPipe(s, host.c_str(), samba(pipe), TcpConnectTimeoutMs, SetupTimeoutMs))
       return status;
     return callOpen(pipe, opnum, request, reply);
   }
@@ -54,33 +54,35 @@ class SambaTransport final : public RpcTransport {
     if (s == nullptr) return StatusModNotFound;
     std::uint8_t* out = nullptr;
     std::size_t outLength = 0;
-    const std::uint32_t status = cairnSessionCall(s, samba(pipe), opnum, request.data(),
-                                                  request.size(), &out, &outLength, CallTimeoutMs);
-    const std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(out, std::free);
+    const std::uint32_t status = module_.call(s, samba(pipe), opnum, request.data(), request.size(),
+                                              &out, &outLength, CallTimeoutMs);
     if (status == 0) reply.assign(out, out + outLength);
+    if (out != nullptr) module_.freeReply(out);
     return status;
   }
 
   void disconnect() override {
-    if (session_ != nullptr) cairnSessionDisconnect(session_.get());
+    if (session_ != nullptr) module_.disconnect(session_);
   }
 
  private:
   CairnSession* session() {
     if (!created_) {
       created_ = true;
-      session_.reset(cairnSessionCreate(CairnCompositeStateError));
+      session_ = module_.create(CairnCompositeStateError);
     }
-    return session_.get();
+    return session_;
   }
 
-  std::unique_ptr<CairnSession, SessionDeleter> session_;
+  const CairnSambaModule& module_;
+  CairnSession* session_ = nullptr;
   bool created_ = false;
 };
 
 // Both services over the one transport they share.
 class RpcBackends final : public SambaBackends {
  public:
+  explicit RpcBackends(const CairnSambaModule& module) : transport_(module) {}
   NetManagement& netManagement() override { return *netManagement_; }
   Registry& registry() override { return *registry_; }
 
@@ -91,8 +93,9 @@ class RpcBackends final : public SambaBackends {
 };
 
 }  // namespace
-}  // namespace cairn
 
-extern "C" __attribute__((visibility("default"))) cairn::SambaBackends* cairnmarkSambaBackends() {
-  return new cairn::RpcBackends;
+std::unique_ptr<SambaBackends> makeSambaBackends(const CairnSambaModule& module) {
+  return std::make_unique<RpcBackends>(module);
 }
+
+}  // namespace cairn

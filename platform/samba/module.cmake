@@ -1,7 +1,9 @@
-# The Samba backend: NDR codecs and the services over them (plain C++, unit-tested), and the module
-# cairnmark-samba.so, which links Samba's DCE/RPC client and is placed next to the binary.
+# The Samba backend: NDR codecs and the services over them (plain C++, unit-tested, linked into the
+# programs), and the module cairnmark-samba.so, the transport over Samba's DCE/RPC client, placed
+# next to the binary.
 
 add_library(cairn_samba_codec STATIC
+  platform/samba/backends.cc
   platform/samba/host_name.cc
   platform/samba/ndr.cc
   platform/samba/rpc_calls.cc
@@ -10,6 +12,8 @@ add_library(cairn_samba_codec STATIC
   platform/common/utf.cc
 )
 target_include_directories(cairn_samba_codec PUBLIC ${CMAKE_SOURCE_DIR})
+# The programs hold the codecs and services; the module only the transport under them.
+target_link_libraries(cairn_platform PUBLIC cairn_samba_codec)
 set_target_properties(cairn_samba_codec PROPERTIES POSITION_INDEPENDENT_CODE ON
   CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON)
 
@@ -26,8 +30,8 @@ endif()
 
 # The transport: the pipes over Samba's client, with the TCP connect that goes before them.
 add_library(cairn_samba_session STATIC
-  platform/samba/kerberos_profile.cc
-  platform/common/port_probe.cc
+  platform/common/port_probe.c
+  platform/samba/kerberos_profile.c
   platform/samba/session.c
 )
 set_target_properties(cairn_samba_session PROPERTIES POSITION_INDEPENDENT_CODE ON
@@ -37,14 +41,14 @@ set_target_properties(cairn_samba_session PROPERTIES POSITION_INDEPENDENT_CODE O
 target_link_libraries(cairn_samba_session PUBLIC PkgConfig::SAMBA_CLIENT)
 target_include_directories(cairn_samba_session PUBLIC ${CMAKE_SOURCE_DIR})
 
-add_library(cairnmark-samba MODULE platform/samba/backends.cc)
+add_library(cairnmark-samba MODULE platform/samba/module.c)
 set_target_properties(cairnmark-samba PROPERTIES
   PREFIX ""
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}
   C_VISIBILITY_PRESET hidden
   CXX_VISIBILITY_PRESET hidden
   VISIBILITY_INLINES_HIDDEN ON)
-target_link_libraries(cairnmark-samba PRIVATE cairn_samba_codec cairn_samba_session)
+target_link_libraries(cairnmark-samba PRIVATE cairn_samba_session)
 target_link_options(cairnmark-samba PRIVATE -Wl,--no-undefined)
 # Building the binary builds the module it loads.
 add_dependencies(cairn_platform cairnmark-samba)

@@ -18,13 +18,18 @@ constexpr std::uint32_t MaximumAllowed = 0x02000000;  // MAXIMUM_ALLOWED
 // The most value data one query asks for: the limit of winreg's QueryValue data.
 constexpr std::uint32_t QueryCapacityLimit = 0x4000000;
 
+// A WERROR the PC answered, or a code of the transport: both are Win32 codes, as statuses are.
+Status asStatus(std::uint32_t code) {
+  return static_cast<Status>(code);
+}
+
 // Opens the pipe and makes the call, unless the server path names no acceptable host: such a
 // path fails like an unknown machine, without any traffic.
-std::uint32_t callHost(RpcTransport& transport, std::string_view serverPath, RpcPipe pipe,
-                       std::uint16_t opnum, const ndr::Bytes& request, ndr::Bytes& reply) {
+Status callHost(RpcTransport& transport, std::string_view serverPath, RpcPipe pipe,
+                std::uint16_t opnum, const ndr::Bytes& request, ndr::Bytes& reply) {
   const std::string host = hostFromServerPath(serverPath);
   if (host.empty()) return StatusBadNetPath;
-  return transport.call(host, pipe, opnum, request, reply);
+  return asStatus(transport.call(host, pipe, opnum, request, reply));
 }
 
 // A record of either query is the workstation record's names; a server record has none.
@@ -34,25 +39,26 @@ class RpcNetManagement final : public NetManagement {
  public:
   explicit RpcNetManagement(RpcTransport& transport) : transport_(transport) {}
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
     ndr::Bytes reply;
-    std::uint32_t status = query(serverPath, RpcPipe::Wkssvc, rpc::NetrWkstaGetInfoOpnum,
-                                 rpc::encodeNetrWkstaGetInfo(serverPath), reply);
+    Status status = query(serverPath, RpcPipe::Wkssvc, rpc::NetrWkstaGetInfoOpnum,
+                          rpc::encodeNetrWkstaGetInfo(serverPath), reply);
     rpc::WkstaInfo102 info;
-    if (status == 0) status = rpc::decodeNetrWkstaGetInfo(reply.data(), reply.size(), info);
+    if (status == 0)
+      status = asStatus(rpc::decodeNetrWkstaGetInfo(reply.data(), reply.size(), info));
     if (status != 0) return failed(status);
     *record = new Record(std::move(info));
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
     ndr::Bytes reply;
-    std::uint32_t status = query(serverPath, RpcPipe::Srvsvc, rpc::NetrServerGetInfoOpnum,
-                                 rpc::encodeNetrServerGetInfo(serverPath), reply);
-    if (status == 0) status = rpc::decodeNetrServerGetInfo(reply.data(), reply.size());
+    Status status = query(serverPath, RpcPipe::Srvsvc, rpc::NetrServerGetInfoOpnum,
+                          rpc::encodeNetrServerGetInfo(serverPath), reply);
+    if (status == 0) status = asStatus(rpc::decodeNetrServerGetInfo(reply.data(), reply.size()));
     if (status != 0) return failed(status);
     *record = new Record;
-    return 0;
+    return StatusSuccess;
   }
 
   WorkstationNames workstationNames(NetRecord record) override {
@@ -65,14 +71,14 @@ class RpcNetManagement final : public NetManagement {
   void freeBuffer(NetRecord record) override { delete static_cast<Record*>(record); }
 
  private:
-  std::uint32_t query(const std::u16string& serverPath, RpcPipe pipe, std::uint16_t opnum,
-                      const ndr::Bytes& request, ndr::Bytes& reply) {
+  Status query(const std::u16string& serverPath, RpcPipe pipe, std::uint16_t opnum,
+               const ndr::Bytes& request, ndr::Bytes& reply) {
     return callHost(transport_, utf16ToUtf8(serverPath.c_str()), pipe, opnum, request, reply);
   }
 
   // The check run retries a failed query once, and that second attempt must not inherit a
   // connection in whatever state made the first one fail.
-  std::uint32_t failed(std::uint32_t status) {
+  Status failed(Status status) {
     transport_.disconnect();
     return status;
   }
@@ -84,26 +90,26 @@ class RpcRegistry final : public Registry {
  public:
   explicit RpcRegistry(RpcTransport& transport) : transport_(transport) {}
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+  Status connect(const std::string& machineName, RegKey* root) override {
     ndr::Bytes reply;
-    std::uint32_t status = callHost(transport_, machineName, RpcPipe::Winreg, rpc::OpenHKLMOpnum,
-                                    rpc::encodeOpenHKLM(MaximumAllowed), reply);
+    Status status = callHost(transport_, machineName, RpcPipe::Winreg, rpc::OpenHKLMOpnum,
+                             rpc::encodeOpenHKLM(MaximumAllowed), reply);
     return status != 0 ? status : keepHandle(reply, root);
   }
 
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     const rpc::PolicyHandle* parentHandle = find(parent);
     if (parentHandle == nullptr) return StatusInvalidHandle;
     ndr::Bytes reply;
-    const std::uint32_t status =
+    const Status status = asStatus(
         transport_.callOpen(RpcPipe::Winreg, rpc::OpenKeyOpnum,
-                            rpc::encodeOpenKey(*parentHandle, utf8ToUtf16(subKey), access), reply);
+                            rpc::encodeOpenKey(*parentHandle, utf8ToUtf16(subKey), access), reply));
     return status != 0 ? status : keepHandle(reply, key);
   }
 
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     const rpc::PolicyHandle* handle = find(key);
     if (handle == nullptr) return StatusInvalidHandle;
     if (size == nullptr) return StatusInvalidParameter;
@@ -112,12 +118,12 @@ class RpcRegistry final : public Registry {
     const std::uint32_t capacity = static_cast<std::uint32_t>(
         std::min<std::uint64_t>(std::uint64_t{*size} * 2, QueryCapacityLimit));
     ndr::Bytes reply;
-    std::uint32_t status = transport_.callOpen(
+    Status status = asStatus(transport_.callOpen(
         RpcPipe::Winreg, rpc::QueryValueOpnum,
-        rpc::encodeQueryValue(*handle, utf8ToUtf16(valueName), capacity), reply);
+        rpc::encodeQueryValue(*handle, utf8ToUtf16(valueName), capacity), reply));
     if (status != 0) return status;
     rpc::QueryValueReply value;
-    status = rpc::decodeQueryValue(reply.data(), reply.size(), capacity, value);
+    status = asStatus(rpc::decodeQueryValue(reply.data(), reply.size(), capacity, value));
     if (status == StatusMoreData) *size = value.dataSize;
     if (status != 0) return status;
     const ndr::Bytes narrow =
@@ -129,22 +135,23 @@ class RpcRegistry final : public Registry {
     if (data != nullptr) std::copy(narrow.begin(), narrow.end(), data);
     *size = static_cast<std::uint32_t>(narrow.size());
     if (type != nullptr) *type = value.type;
-    return 0;
+    return StatusSuccess;
   }
 
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
     const rpc::PolicyHandle* handle = find(key);
     if (handle == nullptr) return StatusInvalidHandle;
     const ndr::Bytes wire =
         isTextType(type) ? wideBytesFromNarrow(data, size) : ndr::Bytes(data, data + size);
     ndr::Bytes reply;
-    const std::uint32_t status =
+    const Status status = asStatus(
         transport_.callOpen(RpcPipe::Winreg, rpc::SetValueOpnum,
                             rpc::encodeSetValue(*handle, utf8ToUtf16(valueName), type, wire.data(),
                                                 static_cast<std::uint32_t>(wire.size())),
-                            reply);
-    return status != 0 ? status : rpc::decodeStatusReply(reply.data(), reply.size());
+                            reply));
+    return status != StatusSuccess ? status
+                                   : asStatus(rpc::decodeStatusReply(reply.data(), reply.size()));
   }
 
   void closeKey(RegKey key) override {
@@ -157,15 +164,15 @@ class RpcRegistry final : public Registry {
   }
 
  private:
-  std::uint32_t keepHandle(const ndr::Bytes& reply, RegKey* key) {
+  Status keepHandle(const ndr::Bytes& reply, RegKey* key) {
     rpc::PolicyHandle handle;
-    std::uint32_t status = rpc::decodeHandleReply(reply.data(), reply.size(), handle);
+    Status status = asStatus(rpc::decodeHandleReply(reply.data(), reply.size(), handle));
     if (status == 0 && handle.isNull()) status = StatusRpcBadStubData;
     if (status != 0) return status;
     const RegKey id = nextKey_++;
     handles_[id] = handle;
     *key = id;
-    return 0;
+    return StatusSuccess;
   }
 
   const rpc::PolicyHandle* find(RegKey key) const {

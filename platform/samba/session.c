@@ -15,8 +15,8 @@
 #include <dcerpc.h>
 #include <param.h>
 
-#include "platform/samba/kerberos_profile.h"
 #include "platform/common/port_probe.h"
+#include "platform/samba/kerberos_profile.h"
 
 /* Exported by libndr-standard; their generated header is not installed. */
 extern const struct ndr_interface_table ndr_table_wkssvc;

@@ -1,11 +1,10 @@
-// What a crashed run leaves behind on Windows: an exit code, never a dialog, a debugger or a
-// run that hangs. Batch files test `if errorlevel 1`, so the code must be positive and must not
-// be one of the tool's own codes.
+// What a crashed run leaves behind on Windows: an exit code (CrashExitCode), never a dialog, a
+// debugger or a run that hangs.
 #pragma once
 
-namespace cairn {
+#include "platform/console.h"
 
-inline constexpr unsigned CrashExitCode = 255;
+namespace cairn {
 
 // Process-wide and idempotent: no error dialogs (critical errors, GP faults, missing files), an
 // unhandled structured exception and an escaped C++ exception both end the process with

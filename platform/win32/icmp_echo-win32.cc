@@ -41,8 +41,8 @@ class Win32IcmpEcho final : public IcmpEcho {
                        request.dataSize, &options, reply, ReplyBufferSize, request.timeoutMs);
     // Without a reply the buffer may never have been written: the call's error code is the
     // attempt's status (IP_REQ_TIMED_OUT after the time-out, IP_GENERAL_FAILURE without a route).
-    if (replies == 0) return {0, static_cast<std::uint32_t>(::GetLastError())};
-    return {replies, reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status};
+    if (replies == 0) return {0, static_cast<Status>(::GetLastError())};
+    return {replies, static_cast<Status>(reinterpret_cast<const ICMP_ECHO_REPLY*>(reply)->Status)};
   }
 
   void closeHandle(IcmpHandle handle) override {

@@ -19,12 +19,14 @@ LMSTR serverName(const std::u16string& serverPath) {
 
 class Win32NetManagement final : public NetManagement {
  public:
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
-    return ::NetWkstaGetInfo(serverName(serverPath), 102, reinterpret_cast<LPBYTE*>(record));
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+    return static_cast<Status>(
+        ::NetWkstaGetInfo(serverName(serverPath), 102, reinterpret_cast<LPBYTE*>(record)));
   }
 
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override {
-    return ::NetServerGetInfo(serverName(serverPath), 102, reinterpret_cast<LPBYTE*>(record));
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+    return static_cast<Status>(
+        ::NetServerGetInfo(serverName(serverPath), 102, reinterpret_cast<LPBYTE*>(record)));
   }
 
   WorkstationNames workstationNames(NetRecord record) override {

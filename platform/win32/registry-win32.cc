@@ -14,35 +14,35 @@ HKEY keyOf(RegKey key) {
 
 class Win32Registry final : public Registry {
  public:
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override {
+  Status connect(const std::string& machineName, RegKey* root) override {
     HKEY connected = nullptr;
     const LONG status = ::RegConnectRegistryA(machineName.c_str(), HKEY_LOCAL_MACHINE, &connected);
     if (status == ERROR_SUCCESS) *root = reinterpret_cast<RegKey>(connected);
-    return static_cast<std::uint32_t>(status);
+    return static_cast<Status>(status);
   }
 
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override {
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExA(keyOf(parent), subKey.c_str(), 0, access, &opened);
     if (status == ERROR_SUCCESS) *key = reinterpret_cast<RegKey>(opened);
-    return static_cast<std::uint32_t>(status);
+    return static_cast<Status>(status);
   }
 
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override {
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
     DWORD valueType = 0;
     DWORD valueSize = *size;
     const LONG status =
         ::RegQueryValueExA(keyOf(key), valueName.c_str(), nullptr, &valueType, data, &valueSize);
     *type = valueType;
     *size = valueSize;
-    return static_cast<std::uint32_t>(status);
+    return static_cast<Status>(status);
   }
 
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override {
-    return static_cast<std::uint32_t>(
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override {
+    return static_cast<Status>(
         ::RegSetValueExA(keyOf(key), valueName.c_str(), 0, type, data, size));
   }
 

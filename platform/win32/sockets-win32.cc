@@ -17,7 +17,7 @@ class Win32Sockets final : public Sockets {
   SocketsStartup startup(std::uint16_t requestedVersion) override {
     WSADATA data{};
     const int status = ::WSAStartup(requestedVersion, &data);
-    return {status, status == 0 ? data.wVersion : std::uint16_t{0}};
+    return {static_cast<Status>(status), status == 0 ? data.wVersion : std::uint16_t{0}};
   }
 
   std::uint32_t hostByName(const std::string& name) override {

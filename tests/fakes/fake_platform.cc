@@ -121,8 +121,8 @@ void FakePlatform::exitProcess(int) {
 SocketsStartup FakePlatform::startup(std::uint16_t requestedVersion) {
   ++openStartups_;
   const int kind = call("WSAStartup(" + std::to_string(requestedVersion) + ")");
-  if (kind == 0) return {10091, 0};  // WSASYSNOTREADY
-  return {0, static_cast<std::uint16_t>(kind == 1 ? 0x0101 : 0x0002)};
+  if (kind == 0) return {static_cast<Status>(10091), 0};  // WSASYSNOTREADY
+  return {StatusSuccess, static_cast<std::uint16_t>(kind == 1 ? 0x0101 : 0x0002)};
 }
 
 std::uint32_t FakePlatform::hostByName(const std::string& name) {
@@ -166,29 +166,29 @@ EchoResult FakePlatform::sendEcho(IcmpHandle handle, const EchoRequest& request)
            "," + std::to_string(request.ttl) + "," + std::to_string(request.tos) + "," +
            std::to_string(request.flags) + "," + std::to_string(request.timeoutMs) + ")");
   use(handle);
-  static const EchoResult Failures[] = {{0, StatusIpReqTimedOut},
-                                        {0, 0},
-                                        {1, 11003 /* IP_DEST_HOST_UNREACHABLE */},
-                                        {0, StatusIpGeneralFailure}};
-  return kind >= 0 ? Failures[kind] : EchoResult{1, 0};
+  static const EchoResult Failures[] = {
+      {0, StatusIpReqTimedOut},
+      {0, StatusSuccess},
+      {1, static_cast<Status>(11003) /* IP_DEST_HOST_UNREACHABLE */},
+      {0, StatusIpGeneralFailure}};
+  return kind >= 0 ? Failures[kind] : EchoResult{1, StatusSuccess};
 }
 
 void FakePlatform::closeHandle(IcmpHandle handle) {
   release("IcmpCloseHandle", handle);
 }
 
-std::uint32_t FakePlatform::query(const char* name, const std::u16string& serverPath,
-                                  NetRecord* record) {
+Status FakePlatform::query(const char* name, const std::u16string& serverPath, NetRecord* record) {
   const int kind = call(name + ("(" + narrowOf(serverPath) + ")"));
   if (kind != 0) *record = reinterpret_cast<NetRecord>(hand("record"));
   return kind >= 0 ? StatusBadNetPath : StatusSuccess;
 }
 
-std::uint32_t FakePlatform::workstationInfo(const std::u16string& serverPath, NetRecord* record) {
+Status FakePlatform::workstationInfo(const std::u16string& serverPath, NetRecord* record) {
   return query("NetWkstaGetInfo", serverPath, record);
 }
 
-std::uint32_t FakePlatform::serverInfo(const std::u16string& serverPath, NetRecord* record) {
+Status FakePlatform::serverInfo(const std::u16string& serverPath, NetRecord* record) {
   return query("NetServerGetInfo", serverPath, record);
 }
 
@@ -202,14 +202,14 @@ void FakePlatform::freeBuffer(NetRecord record) {
   release("NetApiBufferFree", reinterpret_cast<std::uintptr_t>(record));
 }
 
-std::uint32_t FakePlatform::connect(const std::string& machineName, RegKey* root) {
+Status FakePlatform::connect(const std::string& machineName, RegKey* root) {
   if (call("RegConnectRegistryA(" + machineName + ")") >= 0) return StatusBadNetPath;
   *root = hand("root");
   return StatusSuccess;
 }
 
-std::uint32_t FakePlatform::openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                                    RegKey* key) {
+Status FakePlatform::openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                             RegKey* key) {
   const int kind = call("RegOpenKeyExA(" + subKey + "," + std::to_string(access) + ")");
   use(parent);
   if (kind >= 0) return StatusAccessDenied;
@@ -217,9 +217,8 @@ std::uint32_t FakePlatform::openKey(RegKey parent, const std::string& subKey, st
   return StatusSuccess;
 }
 
-std::uint32_t FakePlatform::queryValue(RegKey key, const std::string& valueName,
-                                       std::uint32_t* type, unsigned char* data,
-                                       std::uint32_t* size) {
+Status FakePlatform::queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                                unsigned char* data, std::uint32_t* size) {
   const int kind = call("RegQueryValueExA(" + valueName + "," + std::to_string(*size) + ")");
   use(key);
   const auto found = values.find(valueName);
@@ -233,8 +232,8 @@ std::uint32_t FakePlatform::queryValue(RegKey key, const std::string& valueName,
   return kind == 2 ? StatusAccessDenied : StatusSuccess;
 }
 
-std::uint32_t FakePlatform::setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                                     const unsigned char* data, std::uint32_t size) {
+Status FakePlatform::setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                              const unsigned char* data, std::uint32_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   std::string shown;
   for (char c : bytes) shown += c == '\0' ? std::string("\\0") : std::string(1, c);

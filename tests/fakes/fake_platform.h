@@ -73,18 +73,18 @@ class FakePlatform final : public Console,
   EchoResult sendEcho(IcmpHandle handle, const EchoRequest& request) override;
   void closeHandle(IcmpHandle handle) override;
 
-  std::uint32_t workstationInfo(const std::u16string& serverPath, NetRecord* record) override;
-  std::uint32_t serverInfo(const std::u16string& serverPath, NetRecord* record) override;
+  Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override;
+  Status serverInfo(const std::u16string& serverPath, NetRecord* record) override;
   WorkstationNames workstationNames(NetRecord record) override;
   void freeBuffer(NetRecord record) override;
 
-  std::uint32_t connect(const std::string& machineName, RegKey* root) override;
-  std::uint32_t openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
-                        RegKey* key) override;
-  std::uint32_t queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
-                           unsigned char* data, std::uint32_t* size) override;
-  std::uint32_t setValue(RegKey key, const std::string& valueName, std::uint32_t type,
-                         const unsigned char* data, std::uint32_t size) override;
+  Status connect(const std::string& machineName, RegKey* root) override;
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override;
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override;
+  Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
+                  const unsigned char* data, std::uint32_t size) override;
   void closeKey(RegKey key) override;
 
  private:
@@ -97,7 +97,7 @@ class FakePlatform final : public Console,
   std::uintptr_t hand(const std::string& kind);
   void use(std::uintptr_t handle) const;  // throws unless the handle is held
   void release(const char* call, std::uintptr_t handle);
-  std::uint32_t query(const char* call, const std::u16string& serverPath, NetRecord* record);
+  Status query(const char* call, const std::u16string& serverPath, NetRecord* record);
 
   std::map<std::uintptr_t, Handed> handed_;
   std::map<std::string, int> handedKinds_;

@@ -2,16 +2,20 @@
 // list, the command line and the record files. Whole runs are tested against the lab.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include "check/check_run.h"
+#include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
 #include "fleet/pc_list.h"
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
 #include "platform/status.h"
+#include "tests/fakes/fake_platform.h"
 
 namespace cairn {
 namespace {
@@ -19,36 +23,49 @@ namespace {
 TEST(FleetTest, ReasonOfEveryEnd) {
   struct Case {
     int exitCode;
-    const char* step;
-    std::uint32_t status;
+    Step step;
+    Status status;
     const char* reason;
   };
   for (const Case& c : std::initializer_list<Case>{
-           {0, "", 0, "ok"},
-           {99, "", 0, "bad-value"},
-           {1, "gethostbyname", StatusHostNotFound, "not-resolved"},
-           {1, "IcmpSendEcho", StatusIpReqTimedOut, "no-echo-reply"},
-           {2, "NetWkstaGetInfo", StatusBadNetPath, "no-answer"},
-           {2, "NetWkstaGetInfo", StatusConnectionRefused, "connection-refused"},
-           {2, "NetWkstaGetInfo", StatusLogonFailure, "logon-failure"},
-           {2, "NetWkstaGetInfo", StatusNoLogonServers, "kdc-unreachable"},
-           {2, "gethostbyname", StatusNoSystemResources, "local-resources"},
-           {2, "fork", StatusNoSystemResources, "local-resources"},
-           {2, "NetWkstaGetInfo", StatusAccessDenied, "access-denied"},
-           {2, "NetServerGetInfo", StatusTimeout, "call-timeout"},
-           {2, "NetServerGetInfo", StatusRpcBadStubData, "rpc-failure"},
-           {2, "NetWkstaGetInfo", StatusModNotFound, "module-missing"},
-           {4, "", 0, "name-mismatch"},
-           {8, "", 0, "wrong-domain"},
-           {16, "RegConnectRegistry", StatusRpcServerUnavailable, "registry-unavailable"},
-           {16, "RegConnectRegistry", StatusAccessDenied, "access-denied"},
-           {16, "RegOpenKeyEx", StatusAccessDenied, "key-denied"},
-           {16, "RegOpenKeyEx", StatusFileNotFound, "key-missing"},
-           {32, "RegQueryValueEx DefaultDomainName", StatusFileNotFound, "value-missing"},
-           {64, "RegSetValueEx AltDefaultDomainName", StatusRegistryIoFailed, "write-failed"},
-           {CrashedExitCode, "", 0, "crashed"},
+           {0, Step::None, StatusSuccess, "ok"},
+           {99, Step::None, StatusSuccess, "bad-value"},
+           {1, Step::HostByName, StatusHostNotFound, "not-resolved"},
+           {1, Step::IcmpSendEcho, StatusIpReqTimedOut, "no-echo-reply"},
+           {2, Step::NetWkstaGetInfo, StatusBadNetPath, "no-answer"},
+           {2, Step::NetWkstaGetInfo, StatusConnectionRefused, "connection-refused"},
+           {2, Step::NetWkstaGetInfo, StatusLogonFailure, "logon-failure"},
+           {2, Step::NetWkstaGetInfo, StatusNoLogonServers, "kdc-unreachable"},
+           {2, Step::HostByName, StatusNoSystemResources, "local-resources"},
+           {2, Step::StartWorker, StatusNoSystemResources, "local-resources"},
+           {2, Step::NetWkstaGetInfo, StatusAccessDenied, "access-denied"},
+           {2, Step::NetServerGetInfo, StatusTimeout, "call-timeout"},
+           {2, Step::NetServerGetInfo, StatusRpcBadStubData, "rpc-failure"},
+           {2, Step::NetWkstaGetInfo, StatusModNotFound, "module-missing"},
+           {4, Step::None, StatusSuccess, "name-mismatch"},
+           {8, Step::None, StatusSuccess, "wrong-domain"},
+           {16, Step::RegConnectRegistry, StatusRpcServerUnavailable, "registry-unavailable"},
+           {16, Step::RegConnectRegistry, StatusAccessDenied, "access-denied"},
+           {16, Step::RegOpenKeyEx, StatusAccessDenied, "key-denied"},
+           {16, Step::RegOpenKeyEx, StatusFileNotFound, "key-missing"},
+           {32, Step::QueryDefaultDomainName, StatusFileNotFound, "value-missing"},
+           {64, Step::SetAltDefaultDomainName, StatusRegistryIoFailed, "write-failed"},
+           {CrashedExitCode, Step::None, StatusSuccess, "crashed"},
        })
-    EXPECT_EQ(reasonFor(c.exitCode, c.step, c.status), c.reason) << c.exitCode << " " << c.step;
+    EXPECT_EQ(reasonFor(c.exitCode, c.step, c.status), c.reason)
+        << c.exitCode << " " << stepName(c.step);
+}
+
+// A record's step name reads back as its step, for every step; no other text names one.
+TEST(FleetTest, StepNamesReadBack) {
+  const Step steps[] = {
+#define CAIRN_STEP_ITEM(name, text) Step::name,
+      CAIRN_STEP_TABLE(CAIRN_STEP_ITEM)
+#undef CAIRN_STEP_ITEM
+  };
+  for (const Step step : steps) EXPECT_EQ(stepNamed(stepName(step)), step) << stepName(step);
+  for (const char* text : {"RegOpenKeyExA", "regopenkeyex", "RegQueryValueEx"})
+    EXPECT_FALSE(stepNamed(text)) << text;
 }
 
 // Only a PC that answered on its SMB port makes the fleet map the remote services for its
@@ -113,7 +130,7 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   PcRecord record;
   record.pc = "pc,\"01\"";
   record.exitCode = 64;
-  record.check.step = "RegSetValueEx DefaultDomainName";
+  record.check.step = Step::SetDefaultDomainName;
   record.check.status = StatusAccessDenied;
   record.check.defaultDomainBefore = "OLD";
   const std::string row = csvRow(record);
@@ -125,6 +142,40 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   for (const std::string& noRecord :
        {csvHeader(), row.substr(0, 20), std::string("\"pc,"), jsonLine(record).substr(0, 30)})
     EXPECT_FALSE(recordedPcOfCsv(noRecord) || recordedPcOfJson(noRecord)) << noRecord;
+}
+
+// The worker hands back every field its check filled in, as the check run left it; a result cut
+// short is none.
+TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
+  struct Case {
+    const char* name;
+    std::deque<int> openKeyFailures;
+  };
+  for (const Case& c : std::initializer_list<Case>{{"every field", {}}, {"a failed step", {0}}}) {
+    const auto world = [&c](fakes::FakePlatform& fake) {
+      fake.values["DefaultLogonDomain"] = std::string("policy", 6);
+      fake.failing["RegOpenKeyExA"] = c.openKeyFailures;
+    };
+    fakes::FakePlatform direct;
+    world(direct);
+    PcRecord expected;
+    ReportPrinter printer(direct.platform.console, PrinterOutput::Discarded);
+    RunOptions runOptions{"PC01", "NEWDOM", true};
+    runOptions.readLogonPolicy = true;
+    expected.exitCode = runCheck(runOptions, printer, direct.platform, expected.check);
+
+    fakes::FakePlatform worker;
+    world(worker);
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = true;
+    const std::string result = runCheckJob(encodeJob(options, "PC01"), worker.platform);
+    const auto decoded = decodeCheckResult(result);
+    ASSERT_TRUE(decoded) << c.name;
+    EXPECT_EQ(jsonLine(*decoded), jsonLine(expected)) << c.name;
+    EXPECT_FALSE(decodeCheckResult(result.substr(0, result.size() - 1))) << c.name;
+    EXPECT_FALSE(decodeCheckResult("{}")) << c.name;
+  }
 }
 
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
