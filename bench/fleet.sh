@@ -7,9 +7,17 @@
 # Then checks that every fleet record's exit code equals the single check's for that entry, and
 # gives the peak memory of the whole fleet run (all its processes, through a memory cgroup).
 # Run as root on Debian 12 after tools/install-deps.sh: bash bench/fleet.sh [ENTRIES]
+#
+# bash bench/fleet.sh silent: 1,024 distinct names of PC05 (which drops everything) at --jobs 256
+# and 1024, without /P: wall time, silent PCs per second, CPU time (the command and all its
+# workers), and in a second run of each the peak proportional set size of the process group.
+# bash bench/fleet.sh live: 1,000 distinct names of PC01 with --ignore-name and no write, by
+# cairnmark-fleet --jobs 32 and by xargs -P 32 over the single check: wall and CPU time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-entries=${1:-1000}
+mode=${1:-1000}
+entries=$mode
+[[ $mode == silent || $mode == live ]] && entries=1000
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target cairnmark-labkey cairnmark-fleet-labkey >/dev/null
 single=$PWD/build/cairnmark-labkey
@@ -27,6 +35,46 @@ trap 'exit 130' INT TERM
 mkdir "$scratch/lab"
 bash lab/start.sh "$scratch/lab" --without-domains
 
+# Wall time and CPU time (user + sys, the command and every process it waited for) of a run.
+timed() { # LABEL COMMAND...: runs COMMAND inside the lab under /usr/bin/time
+  local label=$1
+  shift
+  inside /usr/bin/time -f '%e %U %S' -o "$scratch/time" "$@" >/dev/null 2>&1 || true
+  read -r wall user sys < <(tail -n 1 "$scratch/time")
+  echo "$label $wall $(echo "$user + $sys" | bc)"
+}
+row() { # LABEL WALL CPU PCS [PSS]
+  printf '| %s | %.1f s | %.0f | %.2f s | %.2f ms | %s |\n' "$1" "$2" "$(echo "$4 / $2" | bc -l)" \
+    "$3" "$(echo "$3 * 1000 / $4" | bc -l)" "${5:--}"
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+inside() { bash lab/run.sh "$scratch/lab" "$@"; }
+
+if [[ $mode == silent ]]; then
+  for ((i = 1; i <= 1024; i++)); do echo "pc05.s$i"; done >"$scratch/silent"
+  printf '\n| run | wall | PCs/s | CPU | CPU per PC | peak PSS |\n|---|---|---|---|---|---|\n'
+  for jobs in 256 1024; do
+    read -r _ wall cpu <<<"$(timed x "$fleet" --domain newdom --quiet --jobs "$jobs" "$scratch/silent")"
+    inside "$fleet" --domain newdom --quiet --jobs "$jobs" "$scratch/silent" >/dev/null &
+    sleep 0.2
+    runner=$(pgrep -o -f "^$fleet --domain newdom --quiet --jobs $jobs ")
+    pss=$(python3 bench/pss_peak.py "$runner")
+    wait || true
+    row "1,024 silent PCs, --jobs $jobs" "$wall" "$cpu" 1024 "$pss MiB"
+  done
+  exit 0
+fi
+if [[ $mode == live ]]; then
+  for ((i = 1; i <= 1000; i++)); do echo "pc01.l$i"; done >"$scratch/live"
+  printf '\n| run | wall | PCs/s | CPU | CPU per PC | peak PSS |\n|---|---|---|---|---|---|\n'
+  read -r _ wall cpu <<<"$(timed x "$fleet" --domain newdom --quiet --ignore-name --jobs 32 "$scratch/live")"
+  row "cairnmark-fleet --jobs 32" "$wall" "$cpu" 1000
+  read -r _ wall cpu <<<"$(timed x sh -c 'xargs -P 32 -n 1 "$0" /T newdom /I /Q /M <"$1"' "$single" "$scratch/live")"
+  row "xargs -P 32 over the single check" "$wall" "$cpu" 1000
+  exit 0
+fi
+
 # Entry N names a lab PC with a label of its own after the dot ("pc01.e1"): the single check cuts
 # it to the PC's name, and the fleet, which checks a name listed twice only once, checks each.
 cycle=(pc01 pc02 pc03 pc04 pc06 pc07 pc08 pc09 pc11)
@@ -35,9 +83,6 @@ for ((i = 1; i <= entries; i++)); do
   echo "$pc.e$i"
 done >"$scratch/list"
 echo "list: $entries entries, $(grep -c '^pc05\.' "$scratch/list") of them PC05"
-
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
-inside() { bash lab/run.sh "$scratch/lab" "$@"; }
 
 echo "== 1. cairnmark-fleet --jobs 32"
 bash lab/reseed.sh "$scratch/lab" pc01

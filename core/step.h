@@ -33,7 +33,9 @@
   X(StartServiceW, "StartServiceW")                                    \
   X(ControlService, "ControlService")                                  \
   X(ServiceJournal, "journal")                                         \
-  X(ServiceVerify, "verify")
+  X(ServiceVerify, "verify")                                           \
+  /* the fleet could not start a worker for the PC */                  \
+  X(StartWorker, "fork")
 
 namespace cairn {
 

@@ -1,8 +1,11 @@
 #include "fleet/check_job.h"
 
 #include "check/check_run.h"
+#include "check/exit_codes.h"
 #include "fleet/record_fields.h"
 #include "fleet/step_reports.h"
+#include "platform/status.h"
+#include "platform/workers.h"
 
 namespace cairn {
 namespace {
@@ -35,6 +38,14 @@ std::string runCheckJob(const std::string& job, Platform& platform,
   PcRecord record;
   StepReports reports(platform, record.check, progress);
   record.exitCode = runCheck(options, printer, reports.platform(), record.check);
+  // A failure while this process cannot get a socket or a descriptor may be this machine's own
+  // (a resolver that could not open its files reports the name unknown): it is recorded as
+  // such, and the step it ended in is kept.
+  if (record.exitCode != ExitSuccess && record.check.status != StatusNoSystemResources &&
+      localResourcesShort()) {
+    record.check.failed(record.check.step, StatusNoSystemResources);
+    record.exitCode = ExitNoAccess;
+  }
   // The fields the check filled in, under the keys of the record files. Names and values travel
   // as UTF-8, the narrow code page of POSIX systems; a byte sequence that is not UTF-8 arrives
   // as U+FFFD.

@@ -8,7 +8,7 @@
 namespace cairn {
 
 inline constexpr int DefaultJobs = 32;
-inline constexpr int MaxJobs = 1024;
+inline constexpr int MaxJobs = 4096;
 inline constexpr double DefaultDeadlineSeconds = 60;
 
 struct FleetOptions {
@@ -38,7 +38,7 @@ inline constexpr int FleetExitAllPassed = 0;
 inline constexpr int FleetExitSomeFailed = 1;
 inline constexpr int FleetExitCannotRun = 2;
 inline constexpr int FleetExitRecordsIncomplete = 3;  // a record file or the page failed
-inline constexpr int FleetExitInterrupted = 130;
+inline constexpr int FleetExitInterrupted = 130;      // 128 + SIGINT; SIGHUP gives 129, SIGTERM 143
 
 // Reads the arguments; help and version go to standard output, errors to standard error.
 FleetCommand readFleetCommand(int argc, const char* const* argv);

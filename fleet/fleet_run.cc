@@ -12,6 +12,7 @@
 #include "fleet/progress.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
+#include "platform/status.h"
 
 namespace cairn {
 namespace {
@@ -70,6 +71,18 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime st
   return record;
 }
 
+// A PC for which no worker could be started: the machine is out of processes or memory.
+PcRecord localResourcesRecord(const ListEntry& entry) {
+  PcRecord record;
+  record.pc = entry.listed;
+  record.line = entry.line;
+  record.exitCode = ExitNoAccess;
+  record.check.failed(Step::StartWorker, StatusNoSystemResources);
+  record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
+  record.started = utcNow();
+  return record;
+}
+
 PcRecord badValueRecord(const ListEntry& entry) {
   PcRecord record;
   record.pc = entry.listed;
@@ -82,11 +95,13 @@ PcRecord badValueRecord(const ListEntry& entry) {
 
 class FleetRun {
  public:
-  FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list)
+  FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list,
+           const std::function<void()>& firstSmbAnswer)
       : options_(options),
         workers_(workers),
         streams_(streams),
         list_(list),
+        firstSmbAnswer_(firstSmbAnswer),
         progress_(streams.out, streams.outIsTerminal && !options.quiet) {}
 
   int run() {
@@ -107,7 +122,10 @@ class FleetRun {
     summary_.recordsIncomplete = summary_.recordsIncomplete || html_.failed();
     streams_.out << summaryText(summary_) << std::flush;
     if (summary_.recordsIncomplete) return FleetExitRecordsIncomplete;
-    if (summary_.interrupted) return FleetExitInterrupted;
+    if (summary_.interrupted) {
+      const int signal = workers_.interruptSignal();
+      return signal > 0 ? 128 + signal : FleetExitInterrupted;
+    }
     return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
   }
 
@@ -136,7 +154,7 @@ class FleetRun {
           deferred_ = std::move(entry);
           return;
         }
-        write(recordOf(*entry, {}, utcNow(), 0));
+        write(localResourcesRecord(*entry));
         continue;
       }
       pending_.emplace(nextId_++, Pending{std::move(*entry), Clock::now(), utcNow()});
@@ -146,9 +164,14 @@ class FleetRun {
   void finished(const WorkerResult& result) {
     const auto it = pending_.find(result.id);
     if (it == pending_.end()) return;
-    write(recordOf(it->second.entry, result, it->second.startedUtc,
-                   millisecondsSince(it->second.started)));
+    const PcRecord record = recordOf(it->second.entry, result, it->second.startedUtc,
+                                     millisecondsSince(it->second.started));
+    write(record);
     pending_.erase(it);
+    if (!smbAnswered_ && reasonShowsSmbAnswer(record.reason)) {
+      smbAnswered_ = true;
+      if (firstSmbAnswer_) firstSmbAnswer_();
+    }
   }
 
   void write(const PcRecord& record) {
@@ -175,6 +198,8 @@ class FleetRun {
   Workers& workers_;
   FleetStreams streams_;
   PcList& list_;
+  const std::function<void()>& firstSmbAnswer_;
+  bool smbAnswered_ = false;
   ProgressLine progress_;
   RecordFiles files_;
   HtmlReport html_;
@@ -187,7 +212,8 @@ class FleetRun {
 
 }  // namespace
 
-int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams) {
+int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams,
+             const std::function<void()>& firstSmbAnswer) {
   std::ifstream file;
   if (options.pcs.empty() && options.listPath != "-") {
     // A directory opens as a stream that reads as an empty list, which would pass as a run.
@@ -204,7 +230,7 @@ int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams
   }
   PcList list = !options.pcs.empty() ? PcList(options.pcs)
                                      : PcList(options.listPath == "-" ? streams.input : file);
-  return FleetRun(options, workers, streams, list).run();
+  return FleetRun(options, workers, streams, list, firstSmbAnswer).run();
 }
 
 }  // namespace cairn

@@ -2,6 +2,7 @@
 // a record per PC the moment it is done, a summary at the end.
 #pragma once
 
+#include <functional>
 #include <ostream>
 
 #include "fleet/fleet_options.h"
@@ -18,6 +19,10 @@ struct FleetStreams {
 
 // Runs the fleet; returns the fleet command's exit code. The list and every output file are
 // checked before the first PC is contacted.
-int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams);
+// firstSmbAnswer, where given, is called once, after the first record of a PC that answered on
+// its SMB port: from then on checks need the remote services, and the caller may map them into
+// the fleet process for the workers it starts later to share.
+int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams,
+             const std::function<void()>& firstSmbAnswer = {});
 
 }  // namespace cairn

@@ -23,7 +23,16 @@ int main(int argc, char** argv) {
   const FleetOptions& options = *command.options;
   const auto deadline =
       std::chrono::milliseconds(static_cast<long long>(options.deadlineSeconds * 1000));
-  preloadRemoteServices();
+  // The remote services are mapped once a PC has answered on its SMB port, not before: a worker
+  // forked from a process that holds Samba's hundred-odd libraries costs several times the
+  // CPU of the connect attempt that is all a PC that is not there needs. Workers started before
+  // the first answer each load the module themselves.
+  if (const std::string error = makeRoomForWorkers(static_cast<std::size_t>(options.jobs));
+      !error.empty()) {
+    std::cerr << "cairnmark-fleet: " << error << '\n';
+    return FleetExitCannotRun;
+  }
   const auto workers = makeSystemWorkers(work, deadline);
-  return runFleet(options, *workers, {std::cin, std::cout, std::cerr, standardOutputIsTerminal()});
+  return runFleet(options, *workers, {std::cin, std::cout, std::cerr, standardOutputIsTerminal()},
+                  preloadRemoteServices);
 }

@@ -1,5 +1,7 @@
 #include "fleet/reasons.h"
 
+#include <initializer_list>
+
 #include "check/exit_codes.h"
 
 namespace cairn {
@@ -14,6 +16,8 @@ std::string_view connectionReason(Status status) {
       return "connection-refused";
     case StatusLogonFailure:
       return "logon-failure";
+    case StatusNoLogonServers:
+      return "kdc-unreachable";
     case StatusAccessDenied:
       return "access-denied";
     case StatusTimeout:
@@ -41,6 +45,9 @@ std::string_view registryReason(Step step, Status status) {
 }  // namespace
 
 std::string_view reasonFor(int exitCode, Step step, Status status) {
+  // Whatever step it ended, a check that ran out of resources on this machine says nothing
+  // about the PC.
+  if (status == StatusNoSystemResources) return ReasonLocalResources;
   switch (exitCode) {
     case ExitSuccess:
       return "ok";
@@ -63,6 +70,15 @@ std::string_view reasonFor(int exitCode, Step step, Status status) {
     default:
       return "bad-value";
   }
+}
+
+bool reasonShowsSmbAnswer(std::string_view reason) {
+  for (const std::string_view unanswered : std::initializer_list<std::string_view>{
+           "bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
+           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed, ReasonLocalResources}) {
+    if (reason == unanswered) return false;
+  }
+  return true;
 }
 
 std::string_view exitCodeMeaning(int exitCode) {

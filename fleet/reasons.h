@@ -17,8 +17,14 @@ inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single ch
 
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
+inline constexpr std::string_view ReasonLocalResources = "local-resources";
 
 std::string_view reasonFor(int exitCode, Step step, Status status);
+
+// True for a reason that only a PC answering on its SMB port can give (a refused logon, a
+// name, a domain, the registry); false where the check never got past the connect, or its end
+// says nothing of it (stopped, crashed).
+bool reasonShowsSmbAnswer(std::string_view reason);
 
 // What an exit code of the single check means, for the summary.
 std::string_view exitCodeMeaning(int exitCode);

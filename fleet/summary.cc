@@ -46,6 +46,14 @@ std::string summaryText(const FleetSummary& s) {
     text += line;
     for (const std::string& pc : s.policyOverrides) text += "  " + pc + "\n";
   }
+  if (const auto local = s.byReason.find(std::string(ReasonLocalResources));
+      local != s.byReason.end()) {
+    std::snprintf(line, sizeof line,
+                  "%zu PCs without a verdict: this machine ran out of file descriptors, memory or "
+                  "processes (%s); check them again\n",
+                  local->second, local->first.c_str());
+    text += line;
+  }
   if (s.byExitCode.empty()) return text;
   text += "exit    PCs  meaning\n";
   for (const auto& [code, count] : s.byExitCode) {

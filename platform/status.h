@@ -44,8 +44,12 @@
   X(StatusServiceNotActive, 1062, "ERROR_SERVICE_NOT_ACTIVE")                                  \
   /* the PC refused the connection */                                                          \
   X(StatusConnectionRefused, 1225, "ERROR_CONNECTION_REFUSED")                                 \
+  /* no KDC of the domain answered */                                                          \
+  X(StatusNoLogonServers, 1311, "ERROR_NO_LOGON_SERVERS")                                      \
   /* the credentials were refused */                                                           \
   X(StatusLogonFailure, 1326, "ERROR_LOGON_FAILURE")                                           \
+  /* this machine ran out of file descriptors, memory or processes */                          \
+  X(StatusNoSystemResources, 1450, "ERROR_NO_SYSTEM_RESOURCES")                                \
   /* a call passed its deadline */                                                             \
   X(StatusTimeout, 1460, "ERROR_TIMEOUT")                                                      \
   /* the service's pipe is not there */                                                        \

@@ -1,6 +1,7 @@
 // Worker processes for the fleet command: each check runs in a child process of its own, so a
 // crash or a hang in one PC's check can never take the run down or spoil another PC's record;
-// and the interrupt (Ctrl-C) that ends a fleet run early.
+// and the interrupts (Ctrl-C, SIGTERM, SIGHUP) that end a fleet run early. No worker outlives
+// the process that started it, however that process ends.
 #pragma once
 
 #include <chrono>
@@ -50,9 +51,15 @@ class Workers {
 
   virtual std::size_t running() const = 0;
 
-  // True once the user asked the run to stop (SIGINT; Ctrl-C or Ctrl-Break on Windows). The
-  // children are shielded from that request: they finish or meet their deadline.
+  // True once the run was asked to stop: SIGINT (Ctrl-C), SIGTERM (a service manager) or SIGHUP
+  // (a closed terminal or SSH session); on Windows Ctrl-C or Ctrl-Break, and the console's
+  // close, logoff and shutdown events. The children are shielded from that request: they
+  // finish or meet their deadline.
   virtual bool interrupted() = 0;
+
+  // The number of the signal that asked the run to stop first (SIGINT 2, SIGHUP 1, SIGTERM 15;
+  // Windows' console events count as the signal of the same meaning), 0 while none did.
+  virtual int interruptSignal() const = 0;
 };
 
 // Children that run work, each stopped when it runs longer than deadline.
@@ -62,6 +69,16 @@ std::unique_ptr<Workers> makeSystemWorkers(WorkerFunction work, std::chrono::mil
 // point calls this first: in a worker process it runs work on the input from the parent and
 // returns true; the caller then ends the process. Elsewhere it returns false at once.
 bool serveAsWorker(int argc, char** argv, const WorkerFunction& work);
+
+// Makes room in this process's limits for jobs children at once, before any starts: on POSIX the
+// soft limit of open files is raised, up to the hard limit, to what the children's pipes and a
+// check's own files need. Empty text when there is room; else the limit to raise, for the user.
+std::string makeRoomForWorkers(std::size_t jobs);
+
+// Whether this process is short of what a check needs right now: on POSIX, a socket and a file
+// descriptor cannot be had for lack of descriptors or memory. A check that failed while this
+// holds failed on this machine, and its failure says nothing about the PC.
+bool localResourcesShort();
 
 // Whether standard output is a terminal, where a progress line may be redrawn in place.
 bool standardOutputIsTerminal();

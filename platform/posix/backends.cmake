@@ -5,7 +5,9 @@ add_library(cairn_platform STATIC
   platform/posix/icmp_echo-posix.cc
   platform/posix/remote-samba.cc
   platform/posix/sockets-posix.cc
+  platform/posix/worker_room-posix.cc
   platform/posix/workers-posix.cc
+  platform/common/port_probe.c
   platform/common/utf.cc
 )
 target_include_directories(cairn_platform PUBLIC ${CMAKE_SOURCE_DIR})

@@ -1,12 +1,19 @@
 // Network management, registry and service control through the Samba module, loaded the first time
 // a run needs a remote service. Linking Samba's client into the binary would load over a hundred
 // shared libraries at every start, also for runs that only show the usage text or fail resolution.
-// Without the module every call fails with StatusModNotFound.
+// Without the module every call fails with StatusModNotFound. Before the module is loaded, a call
+// first makes the TCP connect to the PC's SMB port that the module would make first anyway: a
+// PC that is not there then costs the connect attempt alone, without loading or initialising
+// Samba's client, and fails with the status the module would have given.
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
+#include <string_view>
 
+#include "platform/common/port_probe.h"
+#include "platform/common/utf.h"
 #include "platform/remote_services.h"
 #include "platform/samba/backends.h"
 #include "platform/status.h"
@@ -24,6 +31,17 @@ class SambaModule {
       backends_ = load();
     }
     return backends_.get();
+  }
+
+  // StatusSuccess once the module is loaded; before, the probe's answer for the PC that a
+  // server path ("\\NAME") names. A PC that answers loads the module, whose own connect then
+  // starts with the same probe.
+  Status reach(std::string_view serverPath) const {
+    if (attempted_) return StatusSuccess;
+    const std::string host(
+        serverPath.substr(std::min(serverPath.find_first_not_of('\\'), serverPath.size())));
+    return static_cast<Status>(
+        cairnProbeTcpPort(host.c_str(), CairnSmbPort, CairnSmbConnectTimeoutMs));
   }
 
   // dlopen of the module, or null. A second open of the same path finds the module mapped.
@@ -78,10 +96,12 @@ class LoadingNetManagement final : public NetManagement {
   explicit LoadingNetManagement(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   Status workstationInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const Status status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->workstationInfo(serverPath, record);
     return StatusModNotFound;
   }
   Status serverInfo(const std::u16string& serverPath, NetRecord* record) override {
+    if (const Status status = reach(serverPath)) return status;
     if (NetManagement* backend = loaded()) return backend->serverInfo(serverPath, record);
     return StatusModNotFound;
   }
@@ -100,6 +120,9 @@ class LoadingNetManagement final : public NetManagement {
     SambaBackends* backends = module_->backends();
     return backends != nullptr ? &backends->netManagement() : nullptr;
   }
+  Status reach(const std::u16string& serverPath) const {
+    return module_->reach(utf16ToUtf8(serverPath.c_str()));
+  }
 
   std::shared_ptr<SambaModule> module_;
 };
@@ -109,6 +132,7 @@ class LoadingRegistry final : public Registry {
   explicit LoadingRegistry(std::shared_ptr<SambaModule> module) : module_(std::move(module)) {}
 
   Status connect(const std::string& machineName, RegKey* root) override {
+    if (const Status status = module_->reach(machineName)) return status;
     if (Registry* backend = loaded()) return backend->connect(machineName, root);
     return StatusModNotFound;
   }

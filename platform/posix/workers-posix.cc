@@ -1,10 +1,11 @@
 // Worker processes on a POSIX system: fork without exec, so every child shares the libraries the
 // parent has already mapped (the Samba module among them) instead of loading them again. The
 // parent stays single-threaded and waits on one poll: the children's pipes and a signalfd that
-// carries SIGINT (the user's request to stop) and SIGCHLD (a child ended).
+// carries SIGINT, SIGTERM and SIGHUP (requests to stop) and SIGCHLD (a child ended).
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,13 +55,19 @@ void drain(Child& child) {
   }
 }
 
+// The signals that ask a run to stop.
+sigset_t stopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&signals, signal);
+  return signals;
+}
+
 class PosixWorkers final : public WorkerPool<Child> {
  public:
   PosixWorkers(WorkerFunction work, std::chrono::milliseconds deadline)
       : work_(std::move(work)), deadline_(deadline) {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
+    sigset_t signals = stopSignals();
     sigaddset(&signals, SIGCHLD);
     sigprocmask(SIG_BLOCK, &signals, &savedMask_);
     signals_.reset(::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC));
@@ -75,11 +82,12 @@ class PosixWorkers final : public WorkerPool<Child> {
   bool start(std::uint64_t id, const std::string& input) override {
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    const pid_t parent = ::getpid();
     UniqueFd readEnd(ends[0]);
     UniqueFd writeEnd(ends[1]);
     const pid_t pid = ::fork();
     if (pid < 0) return false;
-    if (pid == 0) runChild(input, writeEnd.get());  // never returns
+    if (pid == 0) runChild(input, writeEnd.get(), parent);  // never returns
     // Both sides set the group, whichever runs first: a deadline stops the whole group,
     // helpers the check forked included.
     ::setpgid(pid, pid);
@@ -94,15 +102,24 @@ class PosixWorkers final : public WorkerPool<Child> {
 
   bool interrupted() override {
     readSignals();
-    return interrupted_;
+    return interruptSignal_ != 0;
   }
 
+  int interruptSignal() const override { return interruptSignal_; }
+
  private:
-  [[noreturn]] void runChild(const std::string& input, int answerFd) {
+  [[noreturn]] void runChild(const std::string& input, int answerFd, pid_t parent) {
+    // A worker dies with its fleet, however the fleet ends (kill -9 included), so that no check
+    // goes on, and no registry write starts, with nobody to record it. A fleet that ended
+    // before the request took effect has handed this child to another parent already.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != parent) ::_exit(1);
     ::setpgid(0, 0);
-    // Ctrl-C stays blocked: it is meant for the parent, which lets running checks finish.
+    // The requests to stop stay blocked: they are meant for the parent, which lets running
+    // checks finish.
     sigset_t mask = savedMask_;
-    sigaddset(&mask, SIGINT);
+    sigset_t stop = stopSignals();
+    sigorset(&mask, &mask, &stop);
     sigdelset(&mask, SIGCHLD);
     sigprocmask(SIG_SETMASK, &mask, nullptr);
     // Nothing a check prints may reach the parent's terminal or files.
@@ -136,15 +153,16 @@ class PosixWorkers final : public WorkerPool<Child> {
     // the poll for that, and a short cap keeps a lost signal from stalling the run.
     const int timeout = static_cast<int>(std::clamp<long long>(left, 0, 250));
     ::poll(fds.data(), fds.size(), timeout);
-    const bool before = interrupted_;
+    const bool before = interruptSignal_ != 0;
     readSignals();
-    return interrupted_ && !before;
+    return interruptSignal_ != 0 && !before;
   }
 
   void readSignals() {
     signalfd_siginfo info;
     while (::read(signals_.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-      if (info.ssi_signo == SIGINT) interrupted_ = true;
+      const int signal = static_cast<int>(info.ssi_signo);
+      if (signal != SIGCHLD && interruptSignal_ == 0) interruptSignal_ = signal;
     }
   }
 
@@ -173,7 +191,7 @@ class PosixWorkers final : public WorkerPool<Child> {
   std::chrono::milliseconds deadline_;
   sigset_t savedMask_;
   UniqueFd signals_;
-  bool interrupted_ = false;
+  int interruptSignal_ = 0;  // the first request to stop
 };
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "platform/common/port_probe.h"
 #include "platform/samba/services.h"
 
 namespace cairn {
@@ -11,7 +12,7 @@ namespace {
 // 2 s, room for one retransmitted SYN; the SMB negotiation, session set-up and pipe bind that
 // follow a connect that succeeded get 5 s. The identity check makes two workstation attempts,
 // so a machine that drops every packet ends the run after two TCP connect deadlines (4 s).
-constexpr unsigned TcpConnectTimeoutMs = 2000;
+constexpr unsigned TcpConnectTimeoutMs = CairnSmbConnectTimeoutMs;
 constexpr unsigned SetupTimeoutMs = 5000;
 constexpr unsigned CallTimeoutMs = 5000;
 

@@ -32,7 +32,8 @@ endif()
 
 # The transport: the pipes over Samba's client, with the TCP connect that goes before them.
 add_library(cairn_samba_session STATIC
-  platform/samba/port_probe.c
+  platform/common/port_probe.c
+  platform/samba/kerberos_profile.c
   platform/samba/session.c
 )
 set_target_properties(cairn_samba_session PROPERTIES POSITION_INDEPENDENT_CODE ON

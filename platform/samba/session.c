@@ -15,7 +15,8 @@
 #include <dcerpc.h>
 #include <param.h>
 
-#include "platform/samba/port_probe.h"
+#include "platform/common/port_probe.h"
+#include "platform/samba/kerberos_profile.h"
 
 /* Exported by libndr-standard; their generated header is not installed. */
 extern const struct ndr_interface_table ndr_table_wkssvc;
@@ -26,7 +27,7 @@ extern const struct ndr_interface_table ndr_table_svcctl;
 enum { PipeCount = 4 };
 
 /* SMB over TCP: the port the TCP connect probes, and the only one Samba is told to use. */
-enum { SmbPort = 445 };
+enum { SmbPort = CairnSmbPort };
 
 static const struct {
   const struct ndr_interface_table* table;
@@ -82,6 +83,8 @@ static uint32_t statusFromNt(NTSTATUS status, enum Step step) {
       {NT_STATUS_PIPE_NOT_AVAILABLE, StatusRpcServerUnavailable},
       {NT_STATUS_RPC_INTERFACE_NOT_FOUND, StatusRpcServerUnavailable},
       {NT_STATUS_RPC_BAD_STUB_DATA, StatusRpcBadStubData},
+      /* Kerberos got no answer from any KDC of the realm (see guessCredentials). */
+      {NT_STATUS_NO_LOGON_SERVERS, StatusNoLogonServers},
   };
   for (size_t i = 0; i < sizeof causes / sizeof causes[0]; ++i)
     if (NT_STATUS_EQUAL(status, causes[i].nt)) return causes[i].status;
@@ -126,6 +129,12 @@ static bool guessCredentials(struct CairnSession* session) {
     setenv("PASSWD_FD", savedFd, 1);
     free(savedFd);
   }
+  /* Without a password only a ticket can log on. Left to choose, SPNEGO would fall back to
+   * NTLM when no KDC answers and report that logon's failure, which reads as refused
+   * credentials; with Kerberos required, the failure says that no KDC answered. */
+  if (guessed && cli_credentials_get_password(session->credentials) == NULL)
+    cli_credentials_set_kerberos_state(session->credentials, CRED_USE_KERBEROS_REQUIRED,
+                                       CRED_SPECIFIED);
   return guessed;
 }
 
@@ -156,6 +165,7 @@ static bool compositeStateReadsBack(struct CairnSession* session, int failedStat
 }
 
 struct CairnSession* cairnSessionCreate(int failedState) {
+  cairnLayerKerberosProfile(); /* before anything of Samba's reads the Kerberos configuration */
   silenceDiagnostics();
   if (!NT_STATUS_IS_OK(dcerpc_init())) return NULL;
   struct CairnSession* session = talloc_zero(NULL, struct CairnSession);

@@ -4,8 +4,9 @@
  *
  * Every failure is one of the statuses of platform/status.h, each for its own cause:
  * StatusConnectionRefused (the PC refused the TCP connection), StatusBadNetPath (no such host,
- * or nothing answered within a connect deadline), StatusLogonFailure (the credentials were
- * refused), StatusAccessDenied (the account lacks the rights for a pipe or call),
+ * or nothing answered within a connect deadline), StatusNoLogonServers (a logon with a ticket
+ * only, and no KDC answered), StatusLogonFailure (the credentials were refused),
+ * StatusAccessDenied (the account lacks the rights for a pipe or call),
  * StatusRpcServerUnavailable (the PC has no such pipe), StatusTimeout (a call passed its
  * deadline), StatusRpcCallFailed (a call broke or was faulted), StatusRpcBadStubData. */
 #pragma once

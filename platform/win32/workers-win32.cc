@@ -42,17 +42,65 @@ void writeAll(HANDLE to, const std::string& bytes) {
   }
 }
 
-// Ctrl-C and Ctrl-Break arrive on a thread of the system's with no context of ours, so the event
-// that carries them is the one process-wide object this backend keeps.
+// Console events arrive on a thread of the system's with no context of ours, so the events that
+// carry them, and the signal number of the first, are the process-wide objects this backend
+// keeps.
 HANDLE interruptEvent() {
   static const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
   return event;
 }
 
+// Set once the run has written its records and summary.
+HANDLE runEndedEvent() {
+  static const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+
+std::atomic<int>& firstSignal() {
+  static std::atomic<int> signal{0};
+  return signal;
+}
+
+// The POSIX signal of the same meaning: Ctrl-C and Ctrl-Break as SIGINT (2), a closed console
+// as SIGHUP (1), logoff and shutdown as SIGTERM (15).
+int signalOf(DWORD type) {
+  switch (type) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+      return 2;
+    case CTRL_CLOSE_EVENT:
+      return 1;
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+      return 15;
+    default:
+      return 0;
+  }
+}
+
+// Windows ends the process once the handler of a close, logoff or shutdown event returns, and
+// gives it about 5 s; the handler holds it that long for the run to write what it has.
+constexpr DWORD CloseGraceMs = 4500;
+
 BOOL WINAPI onConsoleControl(DWORD type) {
-  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  const int signal = signalOf(type);
+  if (signal == 0) return FALSE;
+  int none = 0;
+  firstSignal().compare_exchange_strong(none, signal);
   ::SetEvent(interruptEvent());
+  if (signal != 2) ::WaitForSingleObject(runEndedEvent(), CloseGraceMs);
   return TRUE;
+}
+
+// A job object that ends every worker when the fleet's last handle to it closes, which the
+// system does however the fleet ends, killed included.
+HANDLE killOnCloseJob() {
+  const HANDLE job = ::CreateJobObjectW(nullptr, nullptr);
+  if (job == nullptr) return nullptr;
+  JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+  limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+  ::SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  return job;
 }
 
 struct Child {
@@ -68,12 +116,14 @@ class Win32Workers final : public WorkerPool<Child> {
   explicit Win32Workers(std::chrono::milliseconds deadline) : deadline_(deadline) {
     ::GetModuleFileNameW(nullptr, exePath_, MAX_PATH);
     interruptEvent();
+    runEndedEvent();
     ::SetConsoleCtrlHandler(onConsoleControl, TRUE);
   }
 
   // Nothing outlives the run: workers still running are stopped.
   ~Win32Workers() override {
     for (Child& child : children_) stop(child);
+    ::SetEvent(runEndedEvent());
     ::SetConsoleCtrlHandler(onConsoleControl, FALSE);
   }
 
@@ -101,10 +151,16 @@ class Win32Workers final : public WorkerPool<Child> {
     PROCESS_INFORMATION process{};
     // No console for the worker: Ctrl-C is meant for the fleet command, which lets running
     // checks finish, and a worker must not open a window.
+    // Started suspended, so that the worker is in the job before it runs any of its check.
     if (!::CreateProcessW(exePath_, commandLine.data(), nullptr, nullptr, TRUE,
-                          CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startup,
-                          &process))
+                          CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP | CREATE_SUSPENDED, nullptr,
+                          nullptr, &startup, &process))
       return false;
+    // Where the system refuses the job (a fleet inside a job that allows none nested, before
+    // Windows 8), the worker still runs: the fleet's own end stops it, only a killed fleet does
+    // not.
+    if (job_) ::AssignProcessToJobObject(job_.get(), process.hProcess);
+    ::ResumeThread(process.hThread);
     ::CloseHandle(process.hThread);
     childIn.reset();
     childOut.reset();
@@ -124,6 +180,8 @@ class Win32Workers final : public WorkerPool<Child> {
     if (::WaitForSingleObject(interruptEvent(), 0) == WAIT_OBJECT_0) interrupted_ = true;
     return interrupted_;
   }
+
+  int interruptSignal() const override { return interrupted_ ? firstSignal().load() : 0; }
 
  private:
   // Waits for a worker to end, the interrupt or a short while.
@@ -156,6 +214,7 @@ class Win32Workers final : public WorkerPool<Child> {
   }
 
   std::chrono::milliseconds deadline_;
+  UniqueHandle job_{killOnCloseJob()};
   wchar_t exePath_[MAX_PATH] = {};
   bool interrupted_ = false;
 };
@@ -182,6 +241,16 @@ bool serveAsWorker(int argc, char** argv, const WorkerFunction& work) {
 bool standardOutputIsTerminal() {
   DWORD mode = 0;
   return ::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+// Windows has no per-process limit of handles that a fleet's children come near.
+std::string makeRoomForWorkers(std::size_t) {
+  return {};
+}
+
+// A worker that cannot get memory or handles on Windows fails to start or crashes instead.
+bool localResourcesShort() {
+  return false;
 }
 
 }  // namespace cairn

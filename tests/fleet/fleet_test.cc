@@ -79,6 +79,9 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {2, Step::NetWkstaGetInfo, StatusBadNetPath, "no-answer"},
            {2, Step::NetWkstaGetInfo, StatusConnectionRefused, "connection-refused"},
            {2, Step::NetWkstaGetInfo, StatusLogonFailure, "logon-failure"},
+           {2, Step::NetWkstaGetInfo, StatusNoLogonServers, "kdc-unreachable"},
+           {2, Step::HostByName, StatusNoSystemResources, "local-resources"},
+           {2, Step::StartWorker, StatusNoSystemResources, "local-resources"},
            {2, Step::NetWkstaGetInfo, StatusAccessDenied, "access-denied"},
            {2, Step::NetServerGetInfo, StatusTimeout, "call-timeout"},
            {2, Step::NetServerGetInfo, StatusRpcBadStubData, "rpc-failure"},
@@ -109,6 +112,18 @@ TEST(FleetTest, StepNamesReadBack) {
     EXPECT_FALSE(stepNamed(text)) << text;
 }
 
+// Only a PC that answered on its SMB port makes the fleet map the remote services for its
+// workers; the ends that say nothing of the PC must not.
+TEST(FleetTest, OnlyAnAnsweringPcShowsAnSmbAnswer) {
+  for (const std::string_view reason : {"ok", "logon-failure", "kdc-unreachable", "wrong-domain",
+                                        "call-timeout", "registry-unavailable"})
+    EXPECT_TRUE(reasonShowsSmbAnswer(reason)) << reason;
+  for (const std::string_view reason :
+       {"bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
+        "module-missing", "stopped-at-deadline", "crashed", "local-resources"})
+    EXPECT_FALSE(reasonShowsSmbAnswer(reason)) << reason;
+}
+
 TEST(FleetTest, ListSkipsBlanksCommentsAndRepeats) {
   std::istringstream text(
       "pc01\r\n\n  ; a comment\n# another\n\tPC01.corp.example \nPc01\n"
@@ -130,10 +145,10 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
   };
   for (const Case& c : std::initializer_list<Case>{
            {{"--domain", "newdom", "list.txt"}, 0},
-           {{"--domain", "newdom", "--pc", "a", "--pc", "b", "--jobs", "1024"}, 0},
+           {{"--domain", "newdom", "--pc", "a", "--pc", "b", "--jobs", "4096"}, 0},
            {{"--version"}, 0},
            {{"--domain", "newdom", "--jobs", "0", "list.txt"}, 2},
-           {{"--domain", "newdom", "--jobs", "1025", "list.txt"}, 2},
+           {{"--domain", "newdom", "--jobs", "4097", "list.txt"}, 2},
            {{"--domain", "newdom", "--deadline", "-1", "list.txt"}, 2},
            {{"--domain", "newdom", "--frobnicate", "list.txt"}, 2},
            {{"--domain", "newdom"}, 2},

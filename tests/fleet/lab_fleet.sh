@@ -6,9 +6,14 @@
 #   ends         a check stopped at its deadline, and one that crashes: each with its address and
 #                the step it was in
 #   resume       a run interrupted with SIGINT halfway, then resumed: no PC twice, none missing
+#   signals      SIGTERM and SIGHUP mid-run end it like Ctrl-C (exit 128 + signal, the running
+#                checks recorded, the summary); after kill -9 no worker is left
 #   html         the page in headless Chromium: one table row per PC
+#   limits       --jobs 1024 over silent names under an open-file limit of 256: refused where
+#                the hard limit is that low, raised where only the soft one is; no wrong verdict;
+#                no process to spare: local-resources for every PC, and the summary says so
 #   kerberos     a NEWDOM ticket only: the domain members, hardened PCs, the logon-domain policy;
-#                no ticket, and a password against the PC that refuses NTLM
+#                no ticket, a password against the PC that refuses NTLM, and a silent KDC
 #   diskfull     record files on a small tmpfs that fills mid-run: exit code, message, whole
 #                lines; a torn last line; a resume on the freed disk completes both files
 #   cells        a Winlogon value holding a formula and escape bytes: the CSV cell, the page's
@@ -108,6 +113,29 @@ case $group in
     listed=$(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c | awk '$1 == 1' | wc -l)
     ((listed == 11 && $(wc -l <"$work/r.jsonl") == 11)) || fail "records after resume: $(grep -o '"pc":"[^"]*"' "$work/r.jsonl" | sort | uniq -c)"
     ;;
+  signals)
+    for i in $(seq 8); do echo "pc05.g$i"; done >"$work/list"
+    # Fleet processes anywhere: after kill -9 the workers are nobody's children any more.
+    anywhere() { for p in /proc/[0-9]*; do [[ $(readlink "$p/exe" 2>/dev/null) == "$(readlink -f "$fleet")" ]] && echo "${p#/proc/}"; done; true; }
+    for signal in TERM:143 HUP:129 KILL:137; do
+      name=${signal%:*} want=${signal#*:}
+      rm -f "$work/s.csv"
+      run "$fleet" --domain newdom --jobs 4 --csv "$work/s.csv" "$work/list" >"$work/out" &
+      runner=$!
+      for _ in $(seq 100); do  # until the first four silent PCs are being checked
+        sleep 0.05
+        (($(fleet_pids "$runner" | wc -l) == 5)) && break
+      done
+      kill "-$name" "$(fleet_pids "$runner" | head -1)"
+      status=0 && wait "$runner" || status=$?
+      ((status == want)) || fail "SIG$name: exit $status, expected $want"
+      sleep 0.2
+      [[ -z $(anywhere) ]] || fail "SIG$name: fleet processes left: $(anywhere)"
+      [[ $name == KILL ]] && continue
+      (($(wc -l <"$work/s.csv") == 5)) || fail "SIG$name: $(($(wc -l <"$work/s.csv") - 1)) records, expected the 4 running"
+      grep -q '^4 PCs checked .*(interrupted' "$work/out" || fail "SIG$name: summary: $(head -1 "$work/out")"
+    done
+    ;;
   html)
     run "$fleet" --domain newdom --quiet --pc pc01 --pc pc02 --pc pc11 --html "$work/p.html" >/dev/null || true
     browser=(chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run
@@ -121,9 +149,32 @@ case $group in
     [[ -s $work/p.png ]] || fail "no screenshot"
     [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
     ;;
+  limits)
+    for i in $(seq 300); do echo "pc05.e$i"; done >"$work/silent"
+    status=0
+    run bash -c 'ulimit -n 256 && exec "$@"' limit "$fleet" --domain newdom --jobs 1024 \
+      --csv "$work/hard.csv" "$work/silent" >"$work/out" 2>"$work/err" || status=$?
+    ((status == 2)) || fail "under a hard limit of 256: exit $status, expected 2"
+    grep -q 'ulimit -Hn) is 256' "$work/err" || fail "the refusal names no limit: $(cat "$work/err")"
+    [[ ! -e $work/hard.csv ]] || fail "a refused run wrote records"
+    status=0
+    run bash -c 'ulimit -Sn 256 && exec "$@"' limit "$fleet" --domain newdom --jobs 1024 \
+      --csv "$work/soft.csv" "$work/silent" >"$work/out" || status=$?
+    ((status == 1)) || fail "under a soft limit of 256: exit $status, expected 1"
+    verdicts=$(awk -F, 'NR > 1 { print $4 "/" $5 }' "$work/soft.csv" | sort | uniq -c | xargs)
+    [[ $verdicts == "300 2/no-answer" ]] || fail "under a soft limit of 256: $verdicts"
+    # An unprivileged user at its process limit: the fleet cannot fork a single worker.
+    chmod 0755 "$work" && mkdir -m 0777 "$work/nobody"
+    run setpriv --reuid=65534 --regid=65534 --clear-groups bash -c 'ulimit -u 1 && exec "$@"' \
+      limit "$fleet" --domain newdom --pc pc01 --pc pc05 --csv "$work/nobody/n.csv" \
+      >"$work/out" 2>&1 || true
+    for pc in pc01 pc05; do expect_record "$work/nobody/n.csv" "$pc" 2 local-resources fork 1450; done
+    grep -q '^2 PCs without a verdict: this machine ran out of' "$work/out" || fail "summary: $(cat "$work/out")"
+    ;;
   kerberos)
     ticket=(-u USER -u PASSWD KRB5CCNAME="FILE:$work/krb5cc")
     echo Lab-Pass-1 | run env "${ticket[@]}" kinit administrator@NEWDOM.LAB.EXAMPLE >/dev/null
+    cp "$work/krb5cc" "$work/tgt"  # the ticket-granting ticket alone, before any service ticket
     for pc in pc12 pc14 pc15; do bash "$lab/reseed.sh" "$state" "$pc"; done
     run env "${ticket[@]}" "$fleet" --domain newdom --set-default --csv "$work/k.csv" \
       --pc pc12 --pc pc14 --pc pc15 --pc pc16 >"$work/out" || true
@@ -135,6 +186,13 @@ case $group in
     expect_record "$work/n.csv" pc12 2 logon-failure NetWkstaGetInfo 1326
     run env 'USER=NEWDOM\administrator' "$fleet" --domain newdom --pc pc15 --csv "$work/p.csv" >/dev/null || true
     expect_record "$work/p.csv" pc15 2 logon-failure NetWkstaGetInfo 1326
+    trap 'bash "$lab/silence-kdc.sh" "$state" newdom off; rm -rf "$work"' EXIT
+    bash "$lab/silence-kdc.sh" "$state" newdom on
+    started=$SECONDS
+    run env -u USER -u PASSWD KRB5CCNAME="FILE:$work/tgt" "$fleet" --domain newdom --pc pc12 \
+      --csv "$work/s.csv" >/dev/null || true
+    ((SECONDS - started <= 20)) || fail "a silent KDC took $((SECONDS - started)) s"
+    expect_record "$work/s.csv" pc12 2 kdc-unreachable NetWkstaGetInfo 1311
     ;;
   diskfull)
     for i in $(seq -w 100); do echo "nosuch$i"; done >"$work/list"

@@ -2,6 +2,8 @@
 // interrupt that the parent hears while its children carry on.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -55,16 +57,35 @@ TEST(WorkersPosixTest, EveryEndIsReported) {
 }
 
 TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
-  const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(5000));
-  ASSERT_TRUE(workers->start(7, "slow"));
-  EXPECT_FALSE(workers->interrupted());
-  ::kill(::getpid(), SIGINT);
-  EXPECT_TRUE(workers->wait().empty());  // back at once, to start nothing new
-  EXPECT_TRUE(workers->interrupted());
-  const std::vector<WorkerResult> ended = workers->wait();
-  ASSERT_EQ(ended.size(), 1u);
-  EXPECT_EQ(ended[0].end, WorkerEnd::Finished);
-  EXPECT_EQ(ended[0].output, "done slow");
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const auto workers = makeSystemWorkers(work, std::chrono::milliseconds(5000));
+    ASSERT_TRUE(workers->start(7, "slow"));
+    EXPECT_FALSE(workers->interrupted());
+    ::kill(::getpid(), signal);
+    EXPECT_TRUE(workers->wait().empty()) << signal;  // back at once, to start nothing new
+    EXPECT_TRUE(workers->interrupted());
+    ::kill(::getpid(), SIGINT);  // a later request changes nothing
+    EXPECT_EQ(workers->interruptSignal(), signal);
+    const std::vector<WorkerResult> ended = workers->wait();
+    ASSERT_EQ(ended.size(), 1u);
+    EXPECT_EQ(ended[0].end, WorkerEnd::Finished) << signal;
+    EXPECT_EQ(ended[0].output, "done slow");
+  }
+}
+
+// A child whose every descriptor is taken is short of resources; the test process is not.
+TEST(WorkersPosixTest, ShortOfDescriptorsIsTold) {
+  EXPECT_FALSE(localResourcesShort());
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit none{0, 0};
+    ::setrlimit(RLIMIT_NOFILE, &none);
+    ::_exit(localResourcesShort() ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 }  // namespace

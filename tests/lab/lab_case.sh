@@ -16,6 +16,7 @@
 #                             password) in a private cache named by KRB5CCNAME, without USER and
 #                             PASSWD; with SECONDS the ticket lives that long, and the run
 #                             starts once it has expired
+#   silent-kdc: DOMAIN        the domain's KDC drops every packet during the run (after kinit)
 #   exit: CODE
 #   max-seconds: N            the run must end within N seconds
 #   >TEXT                     one expected line of standard output, TEXT exactly (no line: none)
@@ -29,7 +30,7 @@ source "$lab/lib.sh"
 declare -A binaries=([real]=$4 [labkey]=$5)
 
 binary='' exit_code='' max_seconds=60 found=0
-args=() environment=() kinit=() reseed=() settings=() expected_lines=() values=()
+args=() environment=() kinit=() reseed=() settings=() expected_lines=() values=() silent_kdc=''
 in_case=0
 while IFS= read -r line || [[ -n $line ]]; do
   if [[ $line == "=== "* ]]; then
@@ -45,6 +46,7 @@ while IFS= read -r line || [[ -n $line ]]; do
     'run: '*) read -r -a args <<<"${line#run: }" ;;
     'env: '*) environment+=("${line#env: }") ;;
     'kinit: '*) read -r -a kinit <<<"${line#kinit: }" ;;
+    'silent-kdc: '*) silent_kdc=${line#silent-kdc: } ;;
     'exit: '*) exit_code=${line#exit: } ;;
     'max-seconds: '*) max_seconds=${line#max-seconds: } ;;
     '>'*) expected_lines+=("${line#>}") ;;
@@ -72,7 +74,11 @@ for setting in "${settings[@]}"; do
 done
 
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+cleanup() {
+  [[ -z $silent_kdc ]] || bash "$lab/silence-kdc.sh" "$state" "$silent_kdc" off
+  rm -rf "$work"
+}
+trap cleanup EXIT
 
 if ((${#kinit[@]})); then
   ccache=FILE:$work/krb5cc
@@ -88,6 +94,7 @@ if ((${#kinit[@]})); then
   fi
   environment=(-u USER -u PASSWD KRB5CCNAME="$ccache" "${environment[@]}")
 fi
+[[ -z $silent_kdc ]] || bash "$lab/silence-kdc.sh" "$state" "$silent_kdc" on
 expected=$work/expected
 : >"$expected"
 for text in "${expected_lines[@]}"; do printf '%s\r\n' "$(expand "$text")" >>"$expected"; done

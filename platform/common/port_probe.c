@@ -1,4 +1,4 @@
-#include "platform/samba/port_probe.h"
+#include "platform/common/port_probe.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -11,10 +11,21 @@
 
 #include "platform/status.h"
 
-/* The probe's edge: what the error of a failed connect means to the caller. Only a refusal is a
- * cause of its own; every other error leaves the machine unreached. */
+/* The probe's edge: what the error of a failed connect means to the caller. A refusal is the
+ * PC's answer; a machine out of descriptors or memory says nothing about the PC; every other
+ * error leaves the machine unreached. */
 static uint32_t statusOfConnectError(int error) {
-  return error == ECONNREFUSED ? StatusConnectionRefused : StatusBadNetPath;
+  switch (error) {
+    case ECONNREFUSED:
+      return StatusConnectionRefused;
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+      return StatusNoSystemResources;
+    default:
+      return StatusBadNetPath;
+  }
 }
 
 static long long nowMs(void) {
@@ -56,7 +67,11 @@ uint32_t cairnProbeTcpPort(const char* host, uint16_t port, unsigned timeoutMs) 
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
   struct addrinfo* found = NULL;
-  if (getaddrinfo(host, NULL, &hints, &found) != 0 || found == NULL) return StatusBadNetPath;
+  const int lookup = getaddrinfo(host, NULL, &hints, &found);
+  if (lookup == EAI_MEMORY ||
+      (lookup == EAI_SYSTEM && statusOfConnectError(errno) == StatusNoSystemResources))
+    return StatusNoSystemResources;
+  if (lookup != 0 || found == NULL) return StatusBadNetPath;
   struct sockaddr_in address;
   memcpy(&address, found->ai_addr, sizeof address);
   freeaddrinfo(found);
