@@ -53,6 +53,7 @@ class InProcessWorkers final : public Workers {
   std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
   std::size_t running() const override { return ended_.size(); }
   bool interrupted() override { return false; }
+  int interruptSignal() const override { return 0; }
 
  private:
   std::vector<WorkerResult> ended_;
