@@ -17,7 +17,7 @@ namespace cairn {
 namespace {
 
 // Hosts named HANGS and CRASHES end that way, NOPROCESS never gets a process; any other host is
-// checked in the fake world, where only PC01 resolves.
+// checked in the fake world, where only PC01 resolves, and a logon-domain policy names OLDDOM.
 class InstantWorkers final : public Workers {
  public:
   bool start(std::uint64_t id, const std::string& input) override {
@@ -29,6 +29,7 @@ class InstantWorkers final : public Workers {
       result.end = WorkerEnd::Crashed;
     } else {
       fakes::FakePlatform pc;
+      pc.values["DefaultLogonDomain"] = "OLDDOM";
       result.output = runCheckJob(input, pc.platform);
     }
     running_.push_back(result);
@@ -79,6 +80,7 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
     std::filesystem::create_directories(dir);
     FleetOptions options;
     options.domain = "NEWDOM";
+    options.setDefault = true;  // the logon-domain policy is read where the values are set
     options.jobs = c.jobs;
     options.listPath = c.pcs.empty() ? "-" : "";
     options.pcs = c.pcs;
@@ -91,6 +93,7 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
     std::ostringstream out, err;
     EXPECT_EQ(runFleet(options, workers, {input, out, err}), c.exitCode) << c.name << err.str();
     EXPECT_LE(workers.mostRunning, static_cast<std::size_t>(c.jobs)) << c.name;
+    EXPECT_NE(out.str().find("names another domain):\n  pc01\n"), std::string::npos) << out.str();
 
     std::ifstream csv(options.csvPath);
     std::string line;

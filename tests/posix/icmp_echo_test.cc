@@ -49,7 +49,7 @@ void answerOnce(UniqueFd listener, Reply kind) {
   ADD_FAILURE() << "no echo request";
 }
 
-TEST(IcmpEchoTest, OnlyAWholeReplyToThisRequestCounts) {
+TEST(IcmpEchoTest, OnlyTheReplyToThisRequestCounts) {
   std::ofstream("/proc/sys/net/ipv4/icmp_echo_ignore_all") << "1\n";
   const std::unique_ptr<IcmpEcho> icmp = makeSystemIcmpEcho();
   for (const auto& [kind, replies, status] :
