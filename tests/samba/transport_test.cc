@@ -1,7 +1,7 @@
 // The Samba transport in a private network (private_net.sh) against PCs the test makes: each
 // gives its own status within its bound, whether the layout check passed (a connect waits on the
 // request's state) or found another layout (forced by expecting a state no failed request has);
-// and the binary with and without its module.
+// the binary with and without its module, and the fleet command's record of a cause.
 #include "platform/samba/session.h"
 
 #include <arpa/inet.h>
@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <thread>
@@ -121,6 +123,24 @@ TEST(SambaModuleTest, FoundBesideTheBinaryElseFailsAtOnce) {
     EXPECT_LE(result.elapsed, milliseconds(atMostMs)) << binary;
   }
   std::filesystem::remove_all(directory);
+}
+
+// The fleet command, built beside the single check, records the transport's own cause: pc01
+// (127.0.0.2) refuses the connection.
+TEST(SambaModuleTest, FleetRecordsTheTransportsCause) {
+  char pattern[] = "/tmp/cairnmark-fleet-XXXXXX";
+  const std::filesystem::path records = std::filesystem::path(::mkdtemp(pattern)) / "r.jsonl";
+  const e2e::ProcessResult result = e2e::runProcess(
+      std::filesystem::path(std::getenv("CAIRNMARK_BINARY")).replace_filename("cairnmark-fleet"),
+      {"--domain", "newdom", "--pc", "pc01", "--jsonl", records.string(), "--quiet"});
+  std::ifstream in(records);
+  const std::string record((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::remove_all(records.parent_path());
+  EXPECT_EQ(result.exitCode, 1) << result.standardError;
+  EXPECT_NE(
+      record.find("\"reason\":\"connection-refused\",\"step\":\"NetWkstaGetInfo\",\"status\":1225"),
+      std::string::npos)
+      << record;
 }
 
 }  // namespace
