@@ -435,6 +435,7 @@ TEST(CommandTailTest, CutsTheProgramNameAndItsBlanks) {
       {"\"C:\\Program Files\\cairnmark.exe\" /M pc01", "/M pc01"},
       {"\"C:\\a b\\cm.exe\"/M pc01", "/M pc01"},
       {"\"unclosed /M pc01", ""},
+      {"\"\"/M pc01", "/M pc01"},
       {"cairnmark.exe   /M pc01 /T d  ", "/M pc01 /T d  "},
       {"cairnmark.exe\t/M", "\t/M"},
       {"cm!\xe9.exe /M", "/M"},

@@ -1,7 +1,7 @@
 // The Samba transport in a private network (private_net.sh) against PCs the test makes: each
 // gives its own status within its bound, whether the layout check passed (a connect waits on the
 // request's state) or found another layout (forced by expecting a state no failed request has);
-// and the binary without its module.
+// the binary with and without its module, and the fleet command's record of a cause.
 #include "platform/samba/session.h"
 
 #include <arpa/inet.h>
@@ -11,9 +11,12 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <ostream>
 #include <thread>
+#include <tuple>
 
 #include "platform/common/unique_fd.h"
 #include "tests/e2e/process.h"
@@ -98,20 +101,48 @@ INSTANTIATE_TEST_SUITE_P(
         ConnectCase{"otherLayoutClosedAfterConnect", OtherLayout, Pc::Closing, 53, 0, Slack}),
     [](const auto& info) { return info.param.name; });
 
-// Without the module the check of pc01 (127.0.0.2) ends at once, and standard error stays empty.
-TEST(SambaModuleTest, MissingModuleFailsAtOnce) {
+// The binary finds its module beside itself: a check of a PC that completes the TCP handshake
+// and then says nothing (localhost, 127.0.0.1) waits out the session's set-up bound, twice (the
+// query and its retry). Without the module the same check ends as soon as the connect has been
+// made, which comes before the module is loaded. Standard error stays empty either way.
+TEST(SambaModuleTest, FoundBesideTheBinaryElseFailsAtOnce) {
+  constexpr unsigned BinarySetupMs = 5000;  // the programs' own set-up bound
+  TcpServer silent(false);
   char pattern[] = "/tmp/cairnmark-lone-XXXXXX";
   const std::filesystem::path directory = ::mkdtemp(pattern);
-  std::filesystem::copy_file(std::getenv("CAIRNMARK_BINARY"), directory / "cairnmark");
-  const e2e::ProcessResult result =
-      e2e::runProcess(directory / "cairnmark", {"/M", "pc01", "/T", "newdom"});
+  const std::filesystem::path withModule = std::getenv("CAIRNMARK_BINARY");
+  std::filesystem::copy_file(withModule, directory / "cairnmark");
+  for (const auto& [binary, atLeastMs, atMostMs] :
+       {std::tuple{withModule, 2 * BinarySetupMs, 2 * BinarySetupMs + Slack},
+        std::tuple{directory / "cairnmark", 0u, Slack}}) {
+    const e2e::ProcessResult result = e2e::runProcess(binary, {"/M", "localhost", "/T", "newdom"});
+    EXPECT_EQ(result.exitCode, 2) << binary;
+    EXPECT_EQ(result.standardOutput,
+              " + Resolved hostname to: 127.0.0.1\r\n"
+              " - Can not access. NetWkstaGetInfo called failed.\r\n");
+    EXPECT_EQ(result.standardError, "");
+    EXPECT_GE(result.elapsed, milliseconds(atLeastMs)) << binary;
+    EXPECT_LE(result.elapsed, milliseconds(atMostMs)) << binary;
+  }
   std::filesystem::remove_all(directory);
-  EXPECT_EQ(result.exitCode, 2);
-  EXPECT_EQ(result.standardOutput,
-            " + Resolved hostname to: 127.0.0.2\r\n"
-            " - Can not access. NetWkstaGetInfo called failed.\r\n");
-  EXPECT_EQ(result.standardError, "");
-  EXPECT_LE(result.elapsed, milliseconds(Slack));
+}
+
+// The fleet command, built beside the single check, records the transport's own cause: pc01
+// (127.0.0.2) refuses the connection.
+TEST(SambaModuleTest, FleetRecordsTheTransportsCause) {
+  char pattern[] = "/tmp/cairnmark-fleet-XXXXXX";
+  const std::filesystem::path records = std::filesystem::path(::mkdtemp(pattern)) / "r.jsonl";
+  const e2e::ProcessResult result = e2e::runProcess(
+      std::filesystem::path(std::getenv("CAIRNMARK_BINARY")).replace_filename("cairnmark-fleet"),
+      {"--domain", "newdom", "--pc", "pc01", "--jsonl", records.string(), "--quiet"});
+  std::ifstream in(records);
+  const std::string record((std::istreambuf_iterator<char>(in)), {});
+  std::filesystem::remove_all(records.parent_path());
+  EXPECT_EQ(result.exitCode, 1) << result.standardError;
+  EXPECT_NE(
+      record.find("\"reason\":\"connection-refused\",\"step\":\"NetWkstaGetInfo\",\"status\":1225"),
+      std::string::npos)
+      << record;
 }
 
 }  // namespace
