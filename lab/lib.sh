@@ -42,6 +42,8 @@ LAB_DOMAIN_ADMIN_UNIX=domadmin
 #   smbd:WORKGROUP       an smbd whose NetBIOS name is the host name
 #   alias:PCNN           another address of PCNN's smbd (answers with PCNN's computer name)
 #   nowinreg:WORKGROUP   an smbd whose winreg pipe is missing
+#   regsvc:WORKGROUP     an smbd whose RemoteRegistry service is played by lab/service-manager.py
+#                        (its settings: lab_service_manager), state in lab/service-state.sh
 #   refused              resolves, nothing listens
 #   drop                 every packet to it is dropped
 #   noecho               ICMP echo requests to it are dropped, nothing listens
@@ -65,6 +67,7 @@ LAB_HOSTS=(
   "PC14 127.0.10.14 sealed:NEWDOM"
   "PC15 127.0.10.15 krbonly:NEWDOM"
   "PC16 127.0.10.16 alias:PC12"
+  "PC17 127.0.10.17 regsvc:NEWDOM"
   "NEWDC 127.0.10.21 dc:NEWDOM"
   "OLDDC 127.0.10.22 dc:OLDDOM"
 )
@@ -81,7 +84,7 @@ lab_seed() {
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM" \
         "policy|DefaultLogonDomain|OLDDOM"
       ;;
-    PC01 | PC02 | PC13 | PC14 | PC15)
+    PC01 | PC02 | PC13 | PC14 | PC15 | PC17)
       printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM"
       ;;
@@ -93,6 +96,14 @@ lab_seed() {
         "policy|DefaultLogonDomain|OLDDOM"
       ;;
     *) ;;
+  esac
+}
+
+# The settings of a regsvc PC's service manager (lab/service-manager.py --help).
+lab_service_manager() {
+  case "$1" in
+    PC17) echo "--start-type manual --state stopped --trigger --start-ms 1500" ;;
+    *) lab_die "$1 has no service manager" ;;
   esac
 }
 

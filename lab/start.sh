@@ -24,7 +24,7 @@ fi
 # Only what this lab's mode runs: the standalone PCs need Samba's file server and client tools
 # (the demo's packages); the domains also need the controller, winbindd and kinit, which only the
 # test suite's packages bring.
-tools=(smbd net smbpasswd rpcclient nft ip unshare nsenter setsid timeout)
+tools=(smbd net smbpasswd rpcclient nft ip unshare nsenter setsid timeout gcc)
 need='demo'
 if ((!LAB_WITHOUT_DOMAINS)); then
   tools+=(samba samba-tool winbindd kinit)
