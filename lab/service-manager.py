@@ -11,10 +11,11 @@ import argparse
 import json
 import os
 import select
+import signal
 import socket
 import struct
 import threading
-import time
+import traceback
 import uuid
 
 from samba import ndr
@@ -46,11 +47,18 @@ class Service:
     def __init__(self, args):
         self.args = args
         self.lock = threading.Lock()
-        self.state = RUNNING if args.state == "running" else STOPPED
-        self.start_type = START_TYPES[args.start_type]
-        self.starts = self.stops = self.trigger_starts = 0
         self.listener = None
-        self.settle()
+        self.generation = 0
+        self.reset()
+
+    def reset(self, *_):
+        """The service as it started, for the next test (SIGHUP)."""
+        with self.lock:
+            self.generation += 1  # a pending start or stop of before is dropped
+            self.state = RUNNING if self.args.state == "running" else STOPPED
+            self.start_type = START_TYPES[self.args.start_type]
+            self.starts = self.stops = self.trigger_starts = 0
+            self.settle()
 
     def write_state(self):
         text = json.dumps({"state": STATE_NAMES[self.state],
@@ -116,17 +124,18 @@ class Service:
         self.starts += 1
         self.state = START_PENDING
         self.settle()
-        threading.Timer(self.args.start_ms / 1000, self.finish_start).start()
+        threading.Timer(self.args.start_ms / 1000, self.finish_start,
+                        args=(self.generation,)).start()
 
-    def finish_start(self):
+    def finish_start(self, generation):
         with self.lock:
-            if self.state == START_PENDING:
+            if self.state == START_PENDING and generation == self.generation:
                 self.state = STOPPED if self.args.start_fails else RUNNING
                 self.settle()
 
-    def finish_stop(self):
+    def finish_stop(self, generation):
         with self.lock:
-            if self.state == STOP_PENDING:
+            if self.state == STOP_PENDING and generation == self.generation:
                 self.state = STOPPED
                 self.settle()
 
@@ -148,7 +157,8 @@ class Service:
             self.stops += 1
             self.state = STOP_PENDING
             self.settle()
-            threading.Timer(self.args.stop_ms / 1000, self.finish_stop).start()
+            threading.Timer(self.args.stop_ms / 1000, self.finish_stop,
+                            args=(self.generation,)).start()
             return 0
 
     def status(self):
@@ -209,6 +219,7 @@ class Connection:
             try:
                 out = self.call(opnum, stub)
             except Exception:  # a call this peer does not serve, or one it cannot decode
+                traceback.print_exc()
                 out = None
             if out is None:  # nca_s_op_rng_error
                 return self.pdu(3, call_id, struct.pack("<IHBBII", 32, context, 0, 0,
@@ -253,15 +264,17 @@ class Connection:
     def new_handle(self, kind, access):
         handle = misc.policy_handle()
         handle.handle_type = 0
-        handle.uuid = str(uuid.uuid4())
-        self.handles[handle.uuid] = (kind, access)
+        handle.uuid = misc.GUID(str(uuid.uuid4()))
+        self.handles[str(handle.uuid)] = (kind, access)
         return handle
 
     def held(self, request, kind):
         return self.handles.get(str(request.in_handle.uuid), (None, 0))[0] == kind
 
     def allowed(self, access):
-        return self.admin or not access & CONTROL_RIGHTS
+        if not access & CONTROL_RIGHTS:
+            return True
+        return self.admin and not self.service.args.refuse_control
 
     def open_manager(self, r):
         r.out_handle = self.new_handle("manager", r.in_access_mask) if self.allowed(
@@ -338,7 +351,7 @@ class Connection:
         if not self.held(r, "service"):
             r.result = INVALID_HANDLE
         elif r.in_control == 1:  # SERVICE_CONTROL_STOP
-            r.result = ACCESS_DENIED if self.service.args.refuse_control else self.service.stop()
+            r.result = self.service.stop()
         else:
             r.result = 0
         r.out_service_status = self.service.status()
@@ -356,9 +369,13 @@ def main():
     parser.add_argument("--stop-ms", type=int, default=300)
     parser.add_argument("--start-fails", action="store_true", help="a start ends STOPPED")
     parser.add_argument("--refuse-control", action="store_true",
-                        help="stopping is refused even to an administrator")
+                        help="the service's control rights are refused even to an administrator")
+    parser.add_argument("--pid-file", required=True)
     args = parser.parse_args()
     service = Service(args)
+    signal.signal(signal.SIGHUP, service.reset)
+    with open(args.pid_file, "w") as out:
+        out.write(f"{os.getpid()}\n")
     path = os.path.join(args.np_dir, "svcctl")
     Service.remove(path)
     listener = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)

@@ -194,7 +194,8 @@ start_pc() { # NAME KIND ADDRESSES
     local settings
     read -ra settings <<<"$(lab_service_manager "$name")"
     /usr/bin/python3 "$lab_dir/service-manager.py" --np-dir "$dir/ncalrpc-smbd/np" \
-      --winreg-socket "$dir/ncalrpc/np/winreg" --state-file "$dir/service.json" "${settings[@]}" \
+      --winreg-socket "$dir/ncalrpc/np/winreg" --state-file "$dir/service.json" \
+      --pid-file "$dir/pid/service-manager.pid" "${settings[@]}" \
       </dev/null >>"$dir/log/service-manager.log" 2>&1 &
     wait_for "$dir/service.json" "$name: service manager"
     wait_for "$dir/ncalrpc-smbd/np/svcctl" "$name: service manager's svcctl"
