@@ -34,6 +34,8 @@ for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh $need)"
 done
 [[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (bash tools/install-deps.sh $need)"
+/usr/bin/python3 -c 'import samba.dcerpc.svcctl' 2>/dev/null ||
+  lab_die "python3-samba is missing (bash tools/install-deps.sh $need)"
 # Provisioning a controller needs the schema data and the directory modules, which are packages
 # of their own: without them samba-tool fails late, with a Python trace deep in the start-up log.
 if ((!LAB_WITHOUT_DOMAINS)); then
