@@ -69,4 +69,31 @@ for row in "${cases[@]}"; do
     echo "ok: $row"
   fi
 done
+# net has no command that changes a start type, and python3-samba's ChangeServiceConfigW cannot
+# be called without dependencies: the call's stub is built by hand (every field "no change" but
+# the start type, Manual) and sent through Samba's client.
+bash "$lab/reseed.sh" "$state" PC18
+bash "$lab/run.sh" "$state" /usr/bin/python3 - "$(address_of PC18)" "$LAB_USER" "$LAB_PASSWORD" <<'PYTHON'
+import struct, sys
+from samba import ndr
+from samba.credentials import Credentials
+from samba.dcerpc import svcctl
+from samba.param import LoadParm
+lp = LoadParm()
+lp.load_default()
+credentials = Credentials()
+credentials.guess(lp)
+credentials.set_username(sys.argv[2])
+credentials.set_password(sys.argv[3])
+conn = svcctl.svcctl(f"ncacn_np:{sys.argv[1]}[\\pipe\\svcctl]", lp, credentials)
+service = conn.OpenServiceW(conn.OpenSCManagerW("x", None, 0xF003F), "RemoteRegistry", 0xF01FF)
+stub = ndr.ndr_pack(service) + struct.pack("<3I", 0xFFFFFFFF, 3, 0xFFFFFFFF) + bytes(36)
+sys.exit(0 if conn.request(11, stub)[-4:] == bytes(4) else 1)
+PYTHON
+if got=$(settled PC18 "stopped manual"); then
+  echo "ok: PC18 ChangeServiceConfigW to Manual"
+else
+  echo "FAIL: PC18 ChangeServiceConfigW to Manual: the service is '$got'"
+  failed=1
+fi
 exit "$failed"
