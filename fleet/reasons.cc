@@ -35,6 +35,7 @@ std::string_view registryReason(Step step, Status status) {
     return status == StatusFileNotFound ? "key-missing" : "key-denied";
   switch (status) {
     case StatusRpcServerUnavailable:
+    case StatusPipeBusy:
     case StatusBadNetPath:
       return "registry-unavailable";
     default:

@@ -42,6 +42,8 @@ LAB_DOMAIN_ADMIN_UNIX=domadmin
 #   smbd:WORKGROUP       an smbd whose NetBIOS name is the host name
 #   alias:PCNN           another address of PCNN's smbd (answers with PCNN's computer name)
 #   nowinreg:WORKGROUP   an smbd whose winreg pipe is missing
+#   regsvc:WORKGROUP     an smbd whose RemoteRegistry service is played by lab/service-manager.py
+#                        (its settings: lab_service_manager), state in lab/service-state.sh
 #   refused              resolves, nothing listens
 #   drop                 every packet to it is dropped
 #   noecho               ICMP echo requests to it are dropped, nothing listens
@@ -65,6 +67,12 @@ LAB_HOSTS=(
   "PC14 127.0.10.14 sealed:NEWDOM"
   "PC15 127.0.10.15 krbonly:NEWDOM"
   "PC16 127.0.10.16 alias:PC12"
+  "PC17 127.0.10.17 regsvc:NEWDOM"
+  "PC18 127.0.10.18 regsvc:NEWDOM"
+  "PC19 127.0.10.19 regsvc:NEWDOM"
+  "PC20 127.0.10.20 regsvc:NEWDOM"
+  "PC23 127.0.10.23 regsvc:NEWDOM"
+  "PC24 127.0.10.24 regsvc:NEWDOM"
   "NEWDC 127.0.10.21 dc:NEWDOM"
   "OLDDC 127.0.10.22 dc:OLDDOM"
 )
@@ -81,7 +89,7 @@ lab_seed() {
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM" \
         "policy|DefaultLogonDomain|OLDDOM"
       ;;
-    PC01 | PC02 | PC13 | PC14 | PC15)
+    PC01 | PC02 | PC13 | PC14 | PC15 | PC17 | PC18 | PC19 | PC20 | PC23 | PC24)
       printf '%s\n' "real|DefaultDomainName|OLDDOM" "real|AltDefaultDomainName|OLDDOM" \
         "lab|DefaultDomainName|OLDDOM" "lab|AltDefaultDomainName|OLDDOM"
       ;;
@@ -93,6 +101,22 @@ lab_seed() {
         "policy|DefaultLogonDomain|OLDDOM"
       ;;
     *) ;;
+  esac
+}
+
+# The settings of a regsvc PC's service manager (lab/service-manager.py --help): PC17 Manual and
+# stopped with a trigger start, PC18 Disabled, PC19 a slow start (3 s pending), PC20 the
+# service's control rights refused to the administrator, PC23 a start that fails (back to
+# stopped), PC24 already running. lab/reseed.sh puts a service back as it started.
+lab_service_manager() {
+  case "$1" in
+    PC17) echo "--start-type manual --state stopped --trigger --start-ms 1500" ;;
+    PC18) echo "--start-type disabled --state stopped --trigger" ;;
+    PC19) echo "--start-type manual --state stopped --trigger --start-ms 3000" ;;
+    PC20) echo "--start-type disabled --state stopped --refuse-control" ;;
+    PC23) echo "--start-type manual --state stopped --start-fails" ;;
+    PC24) echo "--start-type manual --state running --trigger" ;;
+    *) lab_die "$1 has no service manager" ;;
   esac
 }
 

@@ -83,7 +83,7 @@ for host in "${LAB_HOSTS[@]}"; do
   case $kind in
     drop) drop+="${drop:+, }$addr" ;;
     noecho) noecho+="${noecho:+, }$addr" ;;
-    nowinreg:*) nowinreg+="${nowinreg:+, }$addr" ;;
+    nowinreg:* | regsvc:*) nowinreg+="${nowinreg:+, }$addr" ;;
   esac
 done
 {
@@ -155,7 +155,7 @@ start_pc() { # NAME KIND ADDRESSES
   chmod 0700 "$dir/private"
   case $kind in
     smbd:*) write_conf "$name" "${kind#*:}" "$addrs" "$dir" >"$conf" ;;
-    nowinreg:*)
+    nowinreg:* | regsvc:*)
       # smbd finds its pipes in its own socket directory, where every pipe of the standalone
       # samba-dcerpcd but winreg is linked; "rpc start on demand helpers = no" keeps smbd from
       # starting a complete samba-dcerpcd of its own.
@@ -174,18 +174,34 @@ start_pc() { # NAME KIND ADDRESSES
     ntgroup=Administrators >/dev/null
   write_seed "$name" >"$dir/seed.reg"
   net -s "$conf" registry import "$dir/seed.reg" >/dev/null
-  if [[ $kind == nowinreg:* ]]; then
+  if [[ $kind == @(nowinreg|regsvc):* ]]; then
     /usr/libexec/samba/samba-dcerpcd -D -s "$dir/dcerpcd.conf" \
       /usr/libexec/samba/rpcd_{classic,lsad,winreg} \
       </dev/null >>"$dir/log/daemons.log" 2>&1
     # Link each pipe once it is bound (smbd looks a pipe up when a client opens it).
     local pipe
     for pipe in $(nowinreg_pipes); do
+      [[ $kind == regsvc:* && $pipe == svcctl ]] && continue
       wait_for "$dir/ncalrpc/np/$pipe" "$name: samba-dcerpcd pipe $pipe"
       ln -s "$dir/ncalrpc/np/$pipe" "$dir/ncalrpc-smbd/np/$pipe"
     done
   fi
-  smbd -D -s "$conf" </dev/null >>"$dir/log/daemons.log" 2>&1
+  local preload=''
+  if [[ $kind == regsvc:* ]]; then
+    # The service manager owns svcctl and winreg; smbd reports its refused winreg opens as
+    # Windows does (lab/pipe-not-available.c).
+    wait_for "$dir/ncalrpc/np/winreg" "$name: samba-dcerpcd pipe winreg"
+    local settings
+    read -ra settings <<<"$(lab_service_manager "$name")"
+    /usr/bin/python3 "$lab_dir/service-manager.py" --np-dir "$dir/ncalrpc-smbd/np" \
+      --winreg-socket "$dir/ncalrpc/np/winreg" --state-file "$dir/service.json" \
+      --pid-file "$dir/pid/service-manager.pid" "${settings[@]}" \
+      </dev/null >>"$dir/log/service-manager.log" 2>&1 &
+    wait_for "$dir/service.json" "$name: service manager"
+    wait_for "$dir/ncalrpc-smbd/np/svcctl" "$name: service manager's svcctl"
+    preload=$LAB_ROOT/pipe-not-available.so
+  fi
+  LD_PRELOAD=$preload smbd -D -s "$conf" </dev/null >>"$dir/log/daemons.log" 2>&1
   wait_for "$dir/pid/smbd.pid" "$name: smbd pid file"
 }
 
@@ -236,12 +252,13 @@ wait_all() {
 }
 
 log "namespace ready"
+gcc -shared -fPIC -O2 -o "$LAB_ROOT/pipe-not-available.so" "$lab_dir/pipe-not-available.c" -ldl
 declare -A addrs_of=() kind_of=()
 for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
   kind_of[$name]=$kind
   case $kind in
-    smbd:* | nowinreg:* | member:* | sealed:* | krbonly:*)
+    smbd:* | nowinreg:* | regsvc:* | member:* | sealed:* | krbonly:*)
       addrs_of[$name]+="${addrs_of[$name]:+ }$addr"
       ;;
     alias:*) addrs_of[${kind#*:}]+=" $addr" ;;
@@ -254,7 +271,7 @@ for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
   case $kind in
     dc:*) start_dc "$name" "${kind#dc:}" "$addr" & ;;
-    smbd:* | nowinreg:*) start_pc "$name" "$kind" "${addrs_of[$name]}" & ;;
+    smbd:* | nowinreg:* | regsvc:*) start_pc "$name" "$kind" "${addrs_of[$name]}" & ;;
     *) continue ;;
   esac
   pids+=($!)
@@ -276,7 +293,7 @@ pids=()
 for host in "${LAB_HOSTS[@]}"; do
   read -r name addr kind <<<"$host"
   case $kind in
-    smbd:* | nowinreg:*) wait_rpc "$name" "$addr" & ;;
+    smbd:* | nowinreg:* | regsvc:*) wait_rpc "$name" "$addr" & ;;
     alias:*)
       # An alias of a member cannot be asked with a ticket (the domain does not know that
       # name); its smbd is the member's, which is asked under its own name.

@@ -24,7 +24,7 @@ fi
 # Only what this lab's mode runs: the standalone PCs need Samba's file server and client tools
 # (the demo's packages); the domains also need the controller, winbindd and kinit, which only the
 # test suite's packages bring.
-tools=(smbd net smbpasswd rpcclient nft ip unshare nsenter setsid timeout)
+tools=(smbd net smbpasswd rpcclient nft ip unshare nsenter setsid timeout gcc)
 need='demo'
 if ((!LAB_WITHOUT_DOMAINS)); then
   tools+=(samba samba-tool winbindd kinit)
@@ -34,6 +34,8 @@ for tool in "${tools[@]}"; do
   command -v "$tool" >/dev/null || lab_die "$tool is missing (bash tools/install-deps.sh $need)"
 done
 [[ -x /usr/libexec/samba/samba-dcerpcd ]] || lab_die "samba-dcerpcd is missing (bash tools/install-deps.sh $need)"
+/usr/bin/python3 -c 'import samba.dcerpc.svcctl' 2>/dev/null ||
+  lab_die "python3-samba is missing (bash tools/install-deps.sh $need)"
 # Provisioning a controller needs the schema data and the directory modules, which are packages
 # of their own: without them samba-tool fails late, with a Python trace deep in the start-up log.
 if ((!LAB_WITHOUT_DOMAINS)); then

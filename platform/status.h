@@ -22,6 +22,8 @@
   X(StatusInvalidParameter, 87, "ERROR_INVALID_PARAMETER")                                     \
   /* the answer needs a larger buffer */                                                       \
   X(StatusInsufficientBuffer, 122, "ERROR_INSUFFICIENT_BUFFER")                                \
+  /* the service's pipe is not ready yet: a trigger-started service is starting, try again */  \
+  X(StatusPipeBusy, 231, "ERROR_PIPE_BUSY")                                                    \
   /* the PC does not serve that level */                                                       \
   X(StatusInvalidLevel, 124, "ERROR_INVALID_LEVEL")                                            \
   /* the remote-services module is unusable */                                                 \

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -110,13 +111,36 @@ UpdateOutcome updateWinlogonKey(CheckContext& check, const OpenRegKey& root) {
   return updateValue(AltDefaultDomainName, check, key);
 }
 
+// A stopped RemoteRegistry with a trigger start starts when its pipe is first opened, and the
+// PC refuses that open and the ones that follow until the service runs. Windows' own registry
+// client waits for such a start; this waits as long as a start usually takes on a slow PC, in
+// short steps so that a quick start costs little, and then gives up as before. The bound holds
+// for the pauses and, should each refusal itself be slow in coming, for the time on the clock.
+constexpr unsigned TriggerStartStepMs = 250;
+constexpr unsigned TriggerStartBoundMs = 10000;
+
+Status connectWaitingForTriggerStart(CheckContext& check, OpenRegKey& root,
+                                     const std::string& serverPath) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(TriggerStartBoundMs);
+  Status status = root.connect(serverPath);
+  for (unsigned waited = 0; status == StatusPipeBusy && waited < TriggerStartBoundMs &&
+                            std::chrono::steady_clock::now() < deadline;
+       waited += TriggerStartStepMs) {
+    check.platform.console.pause(TriggerStartStepMs);
+    status = root.connect(serverPath);
+  }
+  return status;
+}
+
 }  // namespace
 
 UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,
                                   const std::string& hostName) {
   check.printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
   OpenRegKey root(check.platform.registry);
-  if (const Status status = root.connect(serverPath); status != StatusSuccess) {
+  if (const Status status = connectWaitingForTriggerStart(check, root, serverPath);
+      status != StatusSuccess) {
     check.record.failed(Step::RegConnectRegistry, status);
     check.printer.printReport(" - Can NOT access remote registry. Non-NT OS or access denied.");
     return UpdateOutcome::RegistryUnreachable;

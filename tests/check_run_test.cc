@@ -430,6 +430,27 @@ TEST(CallOrderTest, CallsThePlatformInOrder) {
   }
 }
 
+// A trigger-started registry service: the connect is repeated after short pauses while the pipe
+// is busy, up to 10 s of pauses, and a pipe still busy then ends the run as a refusal does.
+TEST(TriggerStartTest, WaitsForABusyRegistryPipeWithinItsBound) {
+  const struct {
+    int busyConnects;
+    int exitCode;
+  } cases[] = {{1, 0}, {40, 0}, {41, 16}, {100, 16}};
+  for (const auto& c : cases) {
+    FakePlatform fake;
+    fail("RegConnectRegistryA", std::deque<int>(c.busyConnects, 1))(fake);
+    EXPECT_EQ(runChecks("/M pc01 /T newdom /S", fake.platform), c.exitCode) << c.busyConnects;
+    const auto count = [&](const std::string& entry) {
+      return std::count(fake.log.begin(), fake.log.end(), entry);
+    };
+    const int connects = std::min(c.busyConnects + 1, 41);
+    EXPECT_EQ(count("RegConnectRegistryA(\\\\PC01)"), connects) << c.busyConnects;
+    EXPECT_EQ(count("Sleep(250)"), connects - 1) << c.busyConnects;
+    expectWellBehaved(fake, "busy registry pipe");
+  }
+}
+
 TEST(CommandTailTest, CutsTheProgramNameAndItsBlanks) {
   const std::pair<std::string, std::string> cases[] = {
       {"\"C:\\Program Files\\cairnmark.exe\" /M pc01", "/M pc01"},
@@ -483,7 +504,8 @@ int impliedExitCode(const CallLog& log, const std::map<std::size_t, int>& faults
     }
     if (name == "NetWkstaGetInfo" && ++workstationFailures == 2) return 2;
     if (name == "NetServerGetInfo" && ++serverFailures == 2) return 2;
-    if (name == "RegConnectRegistryA" || name == "RegOpenKeyExA") return 16;
+    // A busy pipe (kind 1) is waited for and opened again; only a refusal ends the run.
+    if ((name == "RegConnectRegistryA" && fault->second == 0) || name == "RegOpenKeyExA") return 16;
     if (name == "RegQueryValueExA" && fault->second != 2) return 32;
     if (name == "RegSetValueExA") return 64;
   }

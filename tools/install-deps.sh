@@ -19,6 +19,9 @@ demo=(
   # samba-dcerpcd), net and smbpasswd to set them up, rpcclient to wait for them, and the
   # namespaces, addresses and packet filter they live in
   samba samba-common-bin smbclient iproute2 nftables util-linux
+  # lab/start.sh: the lab PCs' service manager (lab/service-manager.py; its smbd's preloaded
+  # library is built with the g++ package's gcc)
+  python3-samba
 )
 case $need in
   demo) packages=("${demo[@]}") ;;
@@ -33,8 +36,6 @@ case $need in
       # controller (provisioning data, directory modules, the file server modules its shares
       # use), winbindd for the members, and MIT Kerberos' kinit and klist for the Kerberos cases
       samba-ad-provision samba-dsdb-modules samba-vfs-modules winbind krb5-user
-      # tools/test.sh: the lab service manager
-      python3-samba
       # tools/test.sh: the README's multi-site recipe
       parallel
       # tools/fuzz.sh: libFuzzer targets built with clang

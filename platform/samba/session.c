@@ -80,7 +80,9 @@ static uint32_t statusFromNt(NTSTATUS status, enum Step step) {
       {NT_STATUS_CONNECTION_REFUSED, StatusConnectionRefused},
       /* A pipe the PC does not offer; for winreg, RemoteRegistry is not running. */
       {NT_STATUS_OBJECT_NAME_NOT_FOUND, StatusRpcServerUnavailable},
-      {NT_STATUS_PIPE_NOT_AVAILABLE, StatusRpcServerUnavailable},
+      /* Windows answers this while a trigger-started service starts behind the pipe; its own
+       * translation of the status is ERROR_PIPE_BUSY, which asks the caller to try again. */
+      {NT_STATUS_PIPE_NOT_AVAILABLE, StatusPipeBusy},
       {NT_STATUS_RPC_INTERFACE_NOT_FOUND, StatusRpcServerUnavailable},
       {NT_STATUS_RPC_BAD_STUB_DATA, StatusRpcBadStubData},
       /* Kerberos got no answer from any KDC of the realm (see guessCredentials). */

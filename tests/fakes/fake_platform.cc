@@ -41,7 +41,7 @@ const std::map<std::string, int> FailureKinds = {
     {"IcmpSendEcho", 4},         // time-out; no reply, clean status; error reply; send failure
     {"NetWkstaGetInfo", 2},      // failure; failure that leaves a record
     {"NetServerGetInfo", 2},     // failure; failure that leaves a record
-    {"RegConnectRegistryA", 1},  // refused
+    {"RegConnectRegistryA", 2},  // refused; pipe busy (a trigger start under way)
     {"RegOpenKeyExA", 1},        // access denied
     {"RegQueryValueExA", 3},     // missing; larger than the buffer; failure status over data
     {"RegSetValueExA", 1},       // refused
@@ -203,7 +203,8 @@ void FakePlatform::freeBuffer(NetRecord record) {
 }
 
 Status FakePlatform::connect(const std::string& machineName, RegKey* root) {
-  if (call("RegConnectRegistryA(" + machineName + ")") >= 0) return StatusBadNetPath;
+  const int kind = call("RegConnectRegistryA(" + machineName + ")");
+  if (kind >= 0) return kind == 1 ? StatusPipeBusy : StatusBadNetPath;
   *root = hand("root");
   return StatusSuccess;
 }

@@ -90,6 +90,7 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {4, Step::None, StatusSuccess, "name-mismatch"},
            {8, Step::None, StatusSuccess, "wrong-domain"},
            {16, Step::RegConnectRegistry, StatusRpcServerUnavailable, "registry-unavailable"},
+           {16, Step::RegConnectRegistry, StatusPipeBusy, "registry-unavailable"},
            {16, Step::RegConnectRegistry, StatusAccessDenied, "access-denied"},
            {16, Step::RegOpenKeyEx, StatusAccessDenied, "key-denied"},
            {16, Step::RegOpenKeyEx, StatusFileNotFound, "key-missing"},

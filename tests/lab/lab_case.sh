@@ -21,6 +21,8 @@
 #   max-seconds: N            the run must end within N seconds
 #   >TEXT                     one expected line of standard output, TEXT exactly (no line: none)
 #   value: PC real|lab|policy NAME DATA   afterwards the value holds DATA ("-": does not exist)
+#   service: PC STATE START_TYPE   afterwards PC's RemoteRegistry (a regsvc PC) is in STATE with
+#                             START_TYPE, as its service manager says (lab/service-state.sh)
 set -euo pipefail
 (($# == 5)) || { echo "usage: $0 STATE_DIR CASES_FILE CASE CAIRNMARK CAIRNMARK_LABKEY" >&2; exit 2; }
 state=$1 cases=$2 name=$3
@@ -30,7 +32,8 @@ source "$lab/lib.sh"
 declare -A binaries=([real]=$4 [labkey]=$5)
 
 binary='' exit_code='' max_seconds=60 found=0
-args=() environment=() kinit=() reseed=() settings=() expected_lines=() values=() silent_kdc=''
+args=() environment=() kinit=() reseed=() settings=() expected_lines=() values=() services=()
+silent_kdc=''
 in_case=0
 while IFS= read -r line || [[ -n $line ]]; do
   if [[ $line == "=== "* ]]; then
@@ -51,6 +54,7 @@ while IFS= read -r line || [[ -n $line ]]; do
     'max-seconds: '*) max_seconds=${line#max-seconds: } ;;
     '>'*) expected_lines+=("${line#>}") ;;
     'value: '*) values+=("${line#value: }") ;;
+    'service: '*) services+=("${line#service: }") ;;
     '' | '#'*) ;;
     *) echo "case $name: cannot read: $line" >&2; exit 2 ;;
   esac
@@ -127,5 +131,11 @@ for value in "${values[@]}"; do
   got=$(bash "$lab/getvalue.sh" "$state" "$pc" "$key" "$value_name") || got=-
   want=$(expand "$want")
   [[ $got == "$want" ]] || fail "$pc $key $value_name holds '$got', expected '$want'"
+done
+for service in "${services[@]}"; do
+  read -r pc want_state want_type <<<"$service"
+  got=$(bash "$lab/service-state.sh" "$state" "$pc" |
+    /usr/bin/python3 -c 'import json, sys; s = json.load(sys.stdin); print(s["state"], s["start_type"])')
+  [[ $got == "$want_state $want_type" ]] || fail "$pc's service is '$got', expected '$want_state $want_type'"
 done
 exit "$failed"
