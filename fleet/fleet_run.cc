@@ -71,26 +71,25 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime st
   return record;
 }
 
-// A PC for which no worker could be started: the machine is out of processes or memory.
-PcRecord localResourcesRecord(const ListEntry& entry) {
+// A record made by the fleet itself, without a check: it began when it was made.
+PcRecord recordWithoutCheck(const ListEntry& entry, int exitCode, Step step, Status status) {
   PcRecord record;
   record.pc = entry.listed;
   record.line = entry.line;
-  record.exitCode = ExitNoAccess;
-  record.check.failed(Step::StartWorker, StatusNoSystemResources);
-  record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
+  record.exitCode = exitCode;
+  if (step != Step::None) record.check.failed(step, status);
+  record.reason = reasonFor(exitCode, step, status);
   record.started = utcNow();
   return record;
 }
 
+// A PC for which no worker could be started: the machine is out of processes or memory.
+PcRecord localResourcesRecord(const ListEntry& entry) {
+  return recordWithoutCheck(entry, ExitNoAccess, Step::StartWorker, StatusNoSystemResources);
+}
+
 PcRecord badValueRecord(const ListEntry& entry) {
-  PcRecord record;
-  record.pc = entry.listed;
-  record.line = entry.line;
-  record.exitCode = ExitBadValue;
-  record.reason = reasonFor(ExitBadValue, Step::None, StatusSuccess);
-  record.started = utcNow();
-  return record;
+  return recordWithoutCheck(entry, ExitBadValue, Step::None, StatusSuccess);
 }
 
 class FleetRun {
