@@ -155,6 +155,7 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--domain", "newdom"}, 2},
            {{"--domain", "newdom", "--pc", "a", "list.txt"}, 2},
            {{"--domain", "newdom", "--resume", "list.txt"}, 2},
+           {{"--domain", "newdom", "--audit", "--set-default", "list.txt"}, 2},
            {{"--domain", "sixteen-letters-domain", "list.txt"}, 2},
            {{"list.txt"}, 2},
        }) {
@@ -184,7 +185,7 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   EXPECT_EQ(
       row,
       "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
-      "0,2026-12-07T08:15:02.123Z");
+      "0,2026-12-07T08:15:02.123Z,,");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   for (const std::string& noRecord :
@@ -276,6 +277,29 @@ TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
   std::filesystem::remove(jsonl);
 }
 
+TEST(FleetTest, AuditRecordsWhatTheLogonScreenWouldOfferAndCountsIt) {
+  const auto jsonl = std::filesystem::temp_directory_path() / "cairn-fleet-audit.jsonl";
+  std::filesystem::remove(jsonl);
+  FleetOptions options;
+  options.domain = "NEWDOM";
+  options.audit = true;
+  options.pcs = {"pc01"};
+  options.jsonlPath = jsonl.string();
+  InProcessWorkers workers;
+  std::istringstream none;
+  std::ostringstream out, err;
+  EXPECT_EQ(runFleet(options, workers, {none, out, err}), 0);
+  const auto record = nlohmann::json::parse(readFile(jsonl));
+  EXPECT_EQ(record.at("default_domain_before"), "OLDDOM");
+  EXPECT_TRUE(record.at("default_domain_after").is_null());
+  EXPECT_EQ(record.at("offers"), "NEWDOM");
+  EXPECT_NE(out.str().find("0 already on the target domain, 1 would change, 0 policy overrides, "
+                           "0 cannot be read"),
+            std::string::npos)
+      << out.str();
+  std::filesystem::remove(jsonl);
+}
+
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-test";
   std::filesystem::remove_all(dir);
@@ -286,7 +310,7 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   formula.pc = "=pc03";
   // The torn last line has every field, as a row cut inside its last one does.
   const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
-  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,1";
+  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,,,1";
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;
