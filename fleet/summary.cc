@@ -26,10 +26,22 @@ void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) 
 std::string summaryText(const FleetSummary& s) {
   char line[160];
   std::string text;
-  std::snprintf(line, sizeof line, "%zu PCs checked in %.1f s: %zu passed, %zu failed%s\n",
-                s.checked, s.wallSeconds, s.passed, s.failed(),
-                s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
-  text += line;
+  if (s.fromRecords) {
+    std::snprintf(line, sizeof line, "%zu PCs in the records: %zu passed, %zu failed\n", s.checked,
+                  s.passed, s.failed());
+    text += line;
+    if (s.unreadableRecords > 0) {
+      std::snprintf(line, sizeof line,
+                    "%zu records could not be read and are not counted (named above)\n",
+                    s.unreadableRecords);
+      text += line;
+    }
+  } else {
+    std::snprintf(line, sizeof line, "%zu PCs checked in %.1f s: %zu passed, %zu failed%s\n",
+                  s.checked, s.wallSeconds, s.passed, s.failed(),
+                  s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
+    text += line;
+  }
   if (s.audit) {
     std::snprintf(line, sizeof line,
                   "audit, nothing written: %zu already on the target domain, %zu would change, "

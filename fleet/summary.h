@@ -25,6 +25,10 @@ struct FleetSummary {
   std::size_t alreadyOnTarget = 0;  // both values hold the target, and no policy overrides them
   std::size_t wouldChange = 0;      // a value differs, and no policy overrides them
   double wallSeconds = 0;
+  // Made by cairnmark-fleet report from record files rather than by a run; the records it
+  // could not read are not counted anywhere else.
+  bool fromRecords = false;
+  std::size_t unreadableRecords = 0;
   bool interrupted = false;
   // A record file or the page could not be written: the run started no new PC after that.
   bool recordsIncomplete = false;
