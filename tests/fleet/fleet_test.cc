@@ -98,9 +98,12 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {32, Step::QueryDefaultDomainName, StatusFileNotFound, "value-missing"},
            {64, Step::SetAltDefaultDomainName, StatusRegistryIoFailed, "write-failed"},
            {CrashedExitCode, Step::None, StatusSuccess, "crashed"},
-       })
+       }) {
     EXPECT_EQ(reasonFor(c.exitCode, c.step, c.status), c.reason)
         << c.exitCode << " " << stepName(c.step);
+    EXPECT_NE(nextStep(c.reason), "") << c.reason;
+  }
+  EXPECT_EQ(nextStep("a-reason-of-a-later-version"), "");
 }
 
 // A record's step name reads back as its step, for every step; no other text names one.

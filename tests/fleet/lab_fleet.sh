@@ -145,9 +145,19 @@ case $group in
       --disable-background-networking --disable-component-update --disable-sync
       --user-data-dir="$work/profile")
     "${browser[@]}" --dump-dom "file://$work/p.html" 2>/dev/null >"$work/dom"
-    rows=$(grep -o '<tr[ >]' "$work/dom" | wc -l)
+    records() { sed -n '/<table id="records"/,/<\/table>/p' "$1" | grep -o "$2" | wc -l; }
+    rows=$(records "$work/dom" '<tr[ >]')
     ((rows == 4)) || fail "the page shows $rows table rows, expected a header and 3 PCs"
     grep -q '<svg' "$work/dom" || fail "no chart on the page"
+    for tile in '<b>1</b>passed' '<b>2</b>failed' '<b>1</b>not reached' '<b>0</b>policy overrides'; do
+      grep -qF "$tile" "$work/dom" || fail "no tile $tile"
+    done
+    grep -qF '<td>wrong-domain</td><td>1</td><td>join the PC to the target domain first</td>' "$work/dom" ||
+      fail "no next step for wrong-domain"
+    # The filter, from the page address's fragment: only pc02's row stays shown.
+    "${browser[@]}" --dump-dom "file://$work/p.html#PC02" 2>/dev/null >"$work/filtered"
+    hidden=$(records "$work/filtered" '<tr[^>]* hidden=""')
+    ((hidden == 2)) || fail "the filter hides $hidden rows, expected 2"
     "${browser[@]}" --screenshot="$work/p.png" --window-size=1200,800 "file://$work/p.html" 2>/dev/null
     [[ -s $work/p.png ]] || fail "no screenshot"
     [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
