@@ -603,6 +603,10 @@ class WriteForbiddingRegistry final : public Registry {
     ADD_FAILURE() << "an audit wrote " << valueName;
     return StatusAccessDenied;
   }
+  Status deleteValue(RegKey, const std::string& valueName) override {
+    ADD_FAILURE() << "an audit deleted " << valueName;
+    return StatusAccessDenied;
+  }
   void closeKey(RegKey key) override { inner_.closeKey(key); }
 
  private:
