@@ -8,6 +8,7 @@
 #include "reach/echo_probe.h"
 #include "reach/target.h"
 #include "remote/identity_check.h"
+#include "remote/winlogon_audit.h"
 #include "remote/winlogon_update.h"
 
 namespace cairn {
@@ -41,15 +42,16 @@ std::int16_t updateResult(UpdateOutcome outcome) {
   return ExitRegistryAccess;
 }
 
-// Steps 4 and 5: the identity check and, with /S, the Winlogon update.
+// Steps 4 and 5: the identity check and, with /S, the Winlogon update (or the fleet's audit).
 // The records of the identity check are released after the update, at the end of both.
 std::int16_t remoteChecks(CheckContext& check, const ResolvedTarget& target) {
   const ServerPath serverPath = makeServerPath(target.hostName, check.platform.console);
   NetRecords records(check.platform.netManagement);
   std::int16_t resultCode = identityResult(checkIdentity(check, target, serverPath, records));
-  if (resultCode != 0 || !check.options.setDefaultDomain) return resultCode;
-  resultCode += updateResult(updateDefaultDomain(check, serverPath.narrow, target.hostName));
-  return resultCode;
+  if (resultCode != 0) return resultCode;
+  if (check.options.auditOnly) return updateResult(auditDefaultDomain(check, serverPath.narrow));
+  if (!check.options.setDefaultDomain) return resultCode;
+  return updateResult(updateDefaultDomain(check, serverPath.narrow, target.hostName));
 }
 
 }  // namespace

@@ -23,6 +23,10 @@ struct CheckRecord {
   std::optional<std::string> altDefaultDomainAfter;
   // The domain the logon-domain policy assigns, where it is set and was read.
   std::optional<std::string> policyDefaultDomain;
+  // The domain the logon screen offers once the values hold what the run left or would leave in
+  // them: the policy's where it is set, else DefaultDomainName's. Known only where the values
+  // were read and the policy looked for.
+  std::optional<std::string> offers;
 
   void failed(Step failedStep, Status failedStatus) {
     step = failedStep;

@@ -17,6 +17,9 @@ struct RunOptions {
   // With /S, also read the logon-domain policy for the record (the fleet command; the single
   // check never shows it, so it never asks).
   bool readLogonPolicy = false;
+  // Read the Winlogon values and the policy into the record and write nothing (the fleet
+  // command's --audit); it takes the place of /S.
+  bool auditOnly = false;
 };
 
 }  // namespace cairn

@@ -15,11 +15,9 @@ using Json = RecordJson;
 }  // namespace
 
 std::string encodeJob(const FleetOptions& options, const std::string& hostValue) {
-  return Json{{"host", hostValue},
-              {"domain", options.domain},
-              {"ping", options.ping},
-              {"set", options.setDefault},
-              {"ignore", options.ignoreName}}
+  return Json{{"host", hostValue},      {"domain", options.domain},
+              {"ping", options.ping},   {"set", options.setDefault},
+              {"audit", options.audit}, {"ignore", options.ignoreName}}
       .dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -32,6 +30,7 @@ std::string runCheckJob(const std::string& job, Platform& platform,
   options.pingRequested = in.at("ping").get<bool>();
   options.setDefaultDomain = in.at("set").get<bool>();
   options.ignoreNameMismatch = in.at("ignore").get<bool>();
+  options.auditOnly = in.at("audit").get<bool>();
   options.readLogonPolicy = true;
   // A check in a worker never writes to the terminal or files the fleet command shares.
   ReportPrinter printer(platform.console, PrinterOutput::Discarded);

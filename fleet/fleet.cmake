@@ -15,6 +15,7 @@ endforeach()
 add_library(cairn_fleet STATIC
   fleet/check_job.cc
   fleet/fleet_options.cc
+  fleet/fleet_report.cc
   fleet/fleet_run.cc
   fleet/html_report.cc
   fleet/pc_list.cc

@@ -33,8 +33,11 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   app.set_version_flag("--version", std::string("cairnmark-fleet ") + CairnmarkVersion);
   app.add_option("--domain", domainValue, "the target domain (as /T)")->required();
   app.add_flag("--ping", options.ping, "ping each PC first (as /P)");
-  app.add_flag("--set-default", options.setDefault,
-               "make the target domain the logon screen's default (as /S)");
+  auto* setDefault = app.add_flag("--set-default", options.setDefault,
+                                  "make the target domain the logon screen's default (as /S)");
+  app.add_flag("--audit", options.audit,
+               "read each PC's Winlogon values and logon-domain policy, and write nothing")
+      ->excludes(setDefault);
   app.add_flag("--ignore-name", options.ignoreName,
                "a different computer name does not fail a PC (as /I)");
   app.add_option("--jobs", options.jobs, "PCs checked at once")

@@ -16,6 +16,7 @@ struct FleetOptions {
   bool ping = false;
   bool setDefault = false;
   bool ignoreName = false;
+  bool audit = false;  // read the values and the policy, write nothing
   int jobs = DefaultJobs;
   double deadlineSeconds = DefaultDeadlineSeconds;
   std::string csvPath;

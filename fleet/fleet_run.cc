@@ -101,7 +101,9 @@ class FleetRun {
         streams_(streams),
         list_(list),
         firstSmbAnswer_(firstSmbAnswer),
-        progress_(streams.out, streams.outIsTerminal && !options.quiet) {}
+        progress_(streams.out, streams.outIsTerminal && !options.quiet) {
+    summary_.audit = options.audit;
+  }
 
   int run() {
     if (const std::string error = open(); !error.empty()) {
@@ -173,7 +175,8 @@ class FleetRun {
     }
   }
 
-  void write(const PcRecord& record) {
+  void write(PcRecord record) {
+    record.domain = options_.domain;
     if (files_.failed()) ++summary_.unrecorded;
     reportWriteError(files_.write(record));
     reportWriteError(html_.addRow(record));

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "fleet/reasons.h"
 #include "fleet/record_fields.h"
 #include "fleet/safe_cell.h"
 
@@ -44,8 +45,14 @@ table{border-collapse:collapse;font-size:90%}
 th,td{border:1px solid #bbb;padding:2px 6px;text-align:left;white-space:nowrap}
 th{background:#eee;cursor:pointer}
 tr.fail td{background:#fdecea}
+.tiles{display:flex;gap:1em;margin:0.5em 0}
+.tile{border:1px solid #bbb;border-radius:6px;padding:0.5em 1em;min-width:8em}
+.tile b{display:block;font-size:200%}
+#filter{margin:0.5em 0;width:30em}
 svg text{font-size:12px}
 </style></head><body>
+<input id="filter" type="search" placeholder="show only the rows holding this text"
+ aria-label="filter the records">
 <table id="records"><thead><tr>)";
 
 // The page's source keeps lines of at most this many characters.
@@ -81,11 +88,48 @@ document.querySelectorAll('#records th').forEach(function (th, column) {
     rows.forEach(function (row) { body.appendChild(row); });
   });
 });
+// The filter starts from the address's fragment (page.html#pc01), so a link can show one PC.
+var filter = document.getElementById('filter');
+function applyFilter() {
+  var text = filter.value.toLowerCase();
+  document.querySelectorAll('#records tbody tr').forEach(function (row) {
+    row.hidden = text !== '' && row.textContent.toLowerCase().indexOf(text) < 0;
+  });
+}
+filter.value = decodeURIComponent(location.hash.slice(1));
+filter.addEventListener('input', applyFilter);
+applyFilter();
 </script>
 )";
 
 std::string cell(std::string_view text) {
   return "<td>" + escaped(safeCell(text)) + "</td>";
+}
+
+std::string tile(const char* label, std::size_t count) {
+  return "<div class=\"tile\"><b>" + std::to_string(count) + "</b>" + label + "</div>";
+}
+
+// The counts an administrator acts on, first on the page.
+std::string tiles(const FleetSummary& summary) {
+  std::size_t notReached = 0;
+  for (const auto& [reason, count] : summary.byReason) {
+    if (reasonIsNotReached(reason)) notReached += count;
+  }
+  return "<div class=\"tiles\">" + tile("passed", summary.passed) +
+         tile("failed", summary.failed()) + tile("not reached", notReached) +
+         tile("policy overrides", summary.policyOverrides.size()) + "</div>\n";
+}
+
+// Each reason of the run with its count and what to do about it, in one line.
+std::string nextSteps(const FleetSummary& summary) {
+  std::string list =
+      "<table id=\"reasons\"><tr><th>reason</th><th>PCs</th><th>next step</th></tr>\n";
+  for (const auto& [reason, count] : summary.byReason) {
+    list += "<tr><td>" + escaped(reason) + "</td><td>" + std::to_string(count) + "</td><td>" +
+            escaped(nextStep(reason)) + "</td></tr>\n";
+  }
+  return list + "</table>\n";
 }
 
 std::string chart(const FleetSummary& summary) {
@@ -134,9 +178,9 @@ std::string HtmlReport::addRow(const PcRecord& r) {
 
 std::string HtmlReport::finish(const FleetSummary& summary) {
   const std::string error =
-      write("</tbody></table>\n<section id=\"summary\"><h1>cairnmark-fleet</h1>\n<pre>" +
-            escaped(summaryText(summary)) + "</pre>\n" + chart(summary) + "</section>\n" +
-            SortScript + "</body></html>\n");
+      write("</tbody></table>\n<section id=\"summary\"><h1>cairnmark-fleet</h1>\n" +
+            tiles(summary) + nextSteps(summary) + "<pre>" + escaped(summaryText(summary)) +
+            "</pre>\n" + chart(summary) + "</section>\n" + SortScript + "</body></html>\n");
   file_.reset();
   return error;
 }

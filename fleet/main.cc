@@ -3,6 +3,7 @@
 
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
 #include "platform/remote_services.h"
 #include "platform/system_platform.h"
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
   };
   if (serveAsWorker(argc, argv, work)) return 0;
 
+  if (isReportCommand(argc, argv)) {
+    const ReportCommand report = readReportCommand(argc, argv);
+    if (!report.options) return report.exitCode;
+    return runReport(*report.options, std::cout, std::cerr);
+  }
   const FleetCommand command = readFleetCommand(argc, argv);
   if (!command.options) return command.exitCode;
   const FleetOptions& options = *command.options;

@@ -22,6 +22,7 @@ struct PcRecord {
   // When its check began (for a bad value: when its line was read), so that the records of
   // several runs can be put in order.
   std::chrono::sys_time<std::chrono::milliseconds> started{};
+  std::string domain;  // the run's --domain, so that merged records of several runs keep theirs
 };
 
 // The CSV header line, without its line end.

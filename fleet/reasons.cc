@@ -82,6 +82,48 @@ bool reasonShowsSmbAnswer(std::string_view reason) {
   return true;
 }
 
+std::string_view nextStep(std::string_view reason) {
+  struct Step {
+    std::string_view reason;
+    std::string_view next;
+  };
+  static constexpr Step Steps[] = {
+      {"ok", "nothing to do"},
+      {"bad-value", "correct the PC's line in the list"},
+      {"not-resolved", "check the name in DNS or WINS, or list the PC by its address"},
+      {"no-echo-reply", "the PC is off or ICMP is filtered: check it, or run without --ping"},
+      {"no-answer", "the PC is off or port 445 is filtered"},
+      {"connection-refused",
+       "file and printer sharing is off on the PC, or a firewall refuses 445"},
+      {"logon-failure", "check the account or the ticket"},
+      {"kdc-unreachable", "no KDC answered: check krb5.conf and the path to a domain controller"},
+      {"access-denied", "use an account that is an administrator of the PC"},
+      {"call-timeout", "the PC is slow or overloaded: check it again later"},
+      {"rpc-failure", "the PC broke off a call: check its event log, then check it again"},
+      {"module-missing", "install the Samba module beside cairnmark-fleet (samba-libs)"},
+      {"name-mismatch", "the address now belongs to another PC: fix DNS, or use --ignore-name"},
+      {"wrong-domain", "join the PC to the target domain first"},
+      {"registry-unavailable",
+       "start the RemoteRegistry service on the PC (sc \\\\PC start RemoteRegistry)"},
+      {"key-denied", "give the account rights on the Winlogon key"},
+      {"key-missing", "the PC is no Windows NT system, or its registry is damaged"},
+      {"value-missing", "create the Winlogon value on the PC, or set it by Group Policy"},
+      {"write-failed", "give the account write rights on the Winlogon key, then run again"},
+      {"stopped-at-deadline", "the PC answers too slowly: check it again with a longer --deadline"},
+      {"crashed", "report the record to the developers, then check the PC again"},
+      {"local-resources", "this machine ran short: check the PC again with fewer --jobs"},
+  };
+  for (const Step& step : Steps) {
+    if (step.reason == reason) return step.next;
+  }
+  return {};
+}
+
+bool reasonIsNotReached(std::string_view reason) {
+  return reason == "not-resolved" || reason == "no-echo-reply" || reason == "no-answer" ||
+         reason == "connection-refused";
+}
+
 std::string_view exitCodeMeaning(int exitCode) {
   switch (exitCode) {
     case ExitSuccess:

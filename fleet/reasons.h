@@ -26,6 +26,13 @@ std::string_view reasonFor(int exitCode, Step step, Status status);
 // says nothing of it (stopped, crashed).
 bool reasonShowsSmbAnswer(std::string_view reason);
 
+// What an administrator does next about a PC that ended with reason, in one line for the page;
+// empty for a reason this version does not give (a record of a later one, merged by report).
+std::string_view nextStep(std::string_view reason);
+
+// True for a reason that says the PC was never reached: no name, no answer, a refused port.
+bool reasonIsNotReached(std::string_view reason);
+
 // What an exit code of the single check means, for the summary.
 std::string_view exitCodeMeaning(int exitCode);
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -23,9 +24,18 @@ struct RecordField {
   // For a field the check in the worker fills in: takes the value back from the worker's
   // result, false when it has the wrong type. Null for a field the fleet command fills in.
   bool (*fromWorker)(PcRecord& record, const RecordJson& value);
+  // For a field the fleet command fills in: takes the value back from a record file's line
+  // (cairnmark-fleet report), false when it has the wrong type. A field of the worker's is read
+  // back by its fromWorker.
+  bool (*fromFile)(PcRecord& record, const RecordJson& value) = nullptr;
 };
 
 std::span<const RecordField> recordFields();
+
+// The record a record file's JSON object holds, or the error: a key no record has, a field of
+// the wrong type. A field it lacks counts as null, so a record written before the field was
+// added reads back, where null suits the field.
+std::optional<PcRecord> recordOfJson(const RecordJson& json, std::string& error);
 
 // A value as the CSV row and the page show it: null as the empty text, numbers in decimal.
 std::string fieldText(const RecordJson& value);

@@ -109,6 +109,10 @@ class ReportingRegistry final : public Registry {
     reporter_.valueStep("RegSetValueEx", name);
     return system_.setValue(key, name, type, data, size);
   }
+  // No check deletes a value yet, so there is no step to report for it.
+  Status deleteValue(RegKey key, const std::string& name) override {
+    return system_.deleteValue(key, name);
+  }
   void closeKey(RegKey key) override { system_.closeKey(key); }
 
  private:

@@ -8,7 +8,15 @@ namespace cairn {
 
 void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) {
   const auto& policy = record.check.policyDefaultDomain;
-  if (policy && *policy != targetDomain) policyOverrides.push_back(record.pc);
+  const bool overridden = policy && *policy != targetDomain;
+  if (overridden) policyOverrides.push_back(record.pc);
+  if (audit && record.exitCode == 0 && !overridden) {
+    const CheckRecord& c = record.check;
+    if (c.defaultDomainBefore == targetDomain && c.altDefaultDomainBefore == targetDomain)
+      ++alreadyOnTarget;
+    else
+      ++wouldChange;
+  }
   ++checked;
   if (record.exitCode == 0) ++passed;
   ++byExitCode[record.exitCode];
@@ -18,10 +26,29 @@ void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) 
 std::string summaryText(const FleetSummary& s) {
   char line[160];
   std::string text;
-  std::snprintf(line, sizeof line, "%zu PCs checked in %.1f s: %zu passed, %zu failed%s\n",
-                s.checked, s.wallSeconds, s.passed, s.failed(),
-                s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
-  text += line;
+  if (s.fromRecords) {
+    std::snprintf(line, sizeof line, "%zu PCs in the records: %zu passed, %zu failed\n", s.checked,
+                  s.passed, s.failed());
+    text += line;
+    if (s.unreadableRecords > 0) {
+      std::snprintf(line, sizeof line,
+                    "%zu records could not be read and are not counted (named above)\n",
+                    s.unreadableRecords);
+      text += line;
+    }
+  } else {
+    std::snprintf(line, sizeof line, "%zu PCs checked in %.1f s: %zu passed, %zu failed%s\n",
+                  s.checked, s.wallSeconds, s.passed, s.failed(),
+                  s.interrupted ? " (interrupted: the rest of the list was not started)" : "");
+    text += line;
+  }
+  if (s.audit) {
+    std::snprintf(line, sizeof line,
+                  "audit, nothing written: %zu already on the target domain, %zu would change, "
+                  "%zu policy overrides, %zu cannot be read (reasons below)\n",
+                  s.alreadyOnTarget, s.wouldChange, s.policyOverrides.size(), s.failed());
+    text += line;
+  }
   if (s.recordsIncomplete) {
     text +=
         "records incomplete: a record file or the page could not be written (see the error "

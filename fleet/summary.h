@@ -19,7 +19,16 @@ struct FleetSummary {
   // PCs whose logon-domain policy names another domain than the target: their logon screen
   // offers the policy's domain whatever the Winlogon values hold.
   std::vector<std::string> policyOverrides;
+  // An --audit run also sorts the PCs it could read by what a --set-default run would do there;
+  // the rest (failed) cannot be read, for the reasons counted in byReason.
+  bool audit = false;
+  std::size_t alreadyOnTarget = 0;  // both values hold the target, and no policy overrides them
+  std::size_t wouldChange = 0;      // a value differs, and no policy overrides them
   double wallSeconds = 0;
+  // Made by cairnmark-fleet report from record files rather than by a run; the records it
+  // could not read are not counted anywhere else.
+  bool fromRecords = false;
+  std::size_t unreadableRecords = 0;
   bool interrupted = false;
   // A record file or the page could not be written: the run started no new PC after that.
   bool recordsIncomplete = false;

@@ -1,5 +1,5 @@
-// Remote registry: connect to a machine's local-machine root, open a key, read and write a
-// value, close.
+// Remote registry: connect to a machine's local-machine root, open a key, read, write and delete
+// a value, close.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +37,9 @@ class Registry {
   // RegSetValueExA with reserved 0.
   virtual Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                           const unsigned char* data, std::uint32_t size) = 0;
+
+  // RegDeleteValueA: removes the value, so that a later read finds it missing.
+  virtual Status deleteValue(RegKey key, const std::string& valueName) = 0;
 
   // RegCloseKey; the result is ignored.
   virtual void closeKey(RegKey key) = 0;

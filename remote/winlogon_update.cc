@@ -52,26 +52,13 @@ constexpr ValueTexts AltDefaultDomainName = {
     &CheckRecord::altDefaultDomainBefore,
     &CheckRecord::altDefaultDomainAfter};
 
-// Reads a value as text up to its first NUL, upper-cased; the marker when the read left the
-// buffer untouched. The status of the read is not trusted: only the buffer tells; it is kept for
-// the record.
-std::string readValue(Registry& registry, RegKey key, const char* valueName, Status& status) {
-  std::array<unsigned char, ValueBufferSize> buffer{};
-  std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
-  std::uint32_t type = 0;
-  std::uint32_t size = ValueBufferSize;
-  status = registry.queryValue(key, valueName, &type, buffer.data(), &size);
-  const auto end = std::find(buffer.begin(), buffer.end(), '\0');
-  return upperCase(std::string(buffer.begin(), end));
-}
-
 UpdateOutcome updateValue(const ValueTexts& texts, CheckContext& check, const OpenRegKey& key) {
   const std::string& targetDomain = check.options.targetDomain;
   ReportPrinter& printer = check.printer;
   Registry& registry = check.platform.registry;
   CheckRecord& record = check.record;
   Status readStatus = StatusSuccess;
-  const std::string value = readValue(registry, key.get(), texts.valueName, readStatus);
+  const std::string value = readDomainValue(registry, key.get(), texts.valueName, readStatus);
   if (value == FailedReadMarker) {
     record.failed(texts.readStep, readStatus);
     printer.printReport(texts.readFailed);
@@ -135,6 +122,17 @@ Status connectWaitingForTriggerStart(CheckContext& check, OpenRegKey& root,
 
 }  // namespace
 
+// The status of the read is not trusted: only the buffer tells; it is kept for the record.
+std::string readDomainValue(Registry& registry, RegKey key, const char* valueName, Status& status) {
+  std::array<unsigned char, ValueBufferSize> buffer{};
+  std::memcpy(buffer.data(), FailedReadMarker, std::strlen(FailedReadMarker) + 1);
+  std::uint32_t type = 0;
+  std::uint32_t size = ValueBufferSize;
+  status = registry.queryValue(key, valueName, &type, buffer.data(), &size);
+  const auto end = std::find(buffer.begin(), buffer.end(), '\0');
+  return upperCase(std::string(buffer.begin(), end));
+}
+
 UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,
                                   const std::string& hostName) {
   check.printer.setProgressTitle(hostName, ": Checking DefaultDomainName value...");
@@ -146,8 +144,13 @@ UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& server
     return UpdateOutcome::RegistryUnreachable;
   }
   const UpdateOutcome outcome = updateWinlogonKey(check, root);
-  if (check.options.readLogonPolicy)
-    check.record.policyDefaultDomain = readLogonPolicy(check.platform.registry, root);
+  if (check.options.readLogonPolicy) {
+    CheckRecord& record = check.record;
+    record.policyDefaultDomain = readLogonPolicy(check.platform.registry, root);
+    if (outcome == UpdateOutcome::Done)
+      record.offers =
+          record.policyDefaultDomain ? record.policyDefaultDomain : record.defaultDomainAfter;
+  }
   return outcome;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/check_context.h"
+#include "platform/registry.h"
 
 namespace cairn {
 
@@ -12,6 +13,10 @@ inline constexpr std::uint32_t ValueBufferSize = 1024;
 inline constexpr const char* FailedReadMarker = "*ERROR*";
 
 enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwritable };
+
+// Reads a Winlogon value as text up to its first NUL, upper-cased; FailedReadMarker when the read
+// left the buffer untouched, with the read's status in status.
+std::string readDomainValue(Registry& registry, RegKey key, const char* valueName, Status& status);
 
 // With options.readLogonPolicy, also reads the logon-domain policy into the record over the same
 // connection.

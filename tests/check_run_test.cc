@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <set>
 
@@ -603,5 +604,119 @@ TEST(CheckRunTest, DiscardingPrinterKeepsTheRunSilent) {
   }
 }
 
+// The fleet's audit: a registry that fails the test on any write stands in for the PC's, over
+// every world and with each registry call failing each way it can.
+class WriteForbiddingRegistry final : public Registry {
+ public:
+  explicit WriteForbiddingRegistry(Registry& inner) : inner_(inner) {}
+  Status connect(const std::string& machineName, RegKey* root) override {
+    return inner_.connect(machineName, root);
+  }
+  Status openKey(RegKey parent, const std::string& subKey, std::uint32_t access,
+                 RegKey* key) override {
+    EXPECT_EQ(access, 0x20019u) << subKey;  // KEY_READ, never a right to write
+    return inner_.openKey(parent, subKey, access, key);
+  }
+  Status queryValue(RegKey key, const std::string& valueName, std::uint32_t* type,
+                    unsigned char* data, std::uint32_t* size) override {
+    return inner_.queryValue(key, valueName, type, data, size);
+  }
+  Status setValue(RegKey, const std::string& valueName, std::uint32_t, const unsigned char*,
+                  std::uint32_t) override {
+    ADD_FAILURE() << "an audit wrote " << valueName;
+    return StatusAccessDenied;
+  }
+  Status deleteValue(RegKey, const std::string& valueName) override {
+    ADD_FAILURE() << "an audit deleted " << valueName;
+    return StatusAccessDenied;
+  }
+  void closeKey(RegKey key) override { inner_.closeKey(key); }
+
+ private:
+  Registry& inner_;
+};
+
+TEST(AuditTest, ReadsValuesAndPolicyAndNeverWrites) {
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> values;
+    std::map<std::string, std::deque<int>> failing;
+    int exitCode;
+    std::optional<std::string> before, altBefore, offers;
+  };
+  const std::string old("olddom", 7), target("newdom", 7);
+  for (const Case& c :
+       std::initializer_list<Case>{{"would change",
+                                    {{"DefaultDomainName", old}, {"AltDefaultDomainName", target}},
+                                    {},
+                                    0,
+                                    "OLDDOM",
+                                    "NEWDOM",
+                                    "NEWDOM"},
+                                   {"policy wins",
+                                    {{"DefaultDomainName", target},
+                                     {"AltDefaultDomainName", target},
+                                     {"DefaultLogonDomain", old}},
+                                    {},
+                                    0,
+                                    "NEWDOM",
+                                    "NEWDOM",
+                                    "OLDDOM"},
+                                   {"value missing",
+                                    {{"DefaultDomainName", old}},
+                                    {},
+                                    32,
+                                    "OLDDOM",
+                                    std::nullopt,
+                                    std::nullopt},
+                                   {"registry down",
+                                    {},
+                                    {{"RegConnectRegistryA", {0}}},
+                                    16,
+                                    std::nullopt,
+                                    std::nullopt,
+                                    std::nullopt},
+                                   {"key refused",
+                                    {},
+                                    {{"RegOpenKeyExA", {0}}},
+                                    16,
+                                    std::nullopt,
+                                    std::nullopt,
+                                    std::nullopt}}) {
+    FakePlatform fake;
+    fake.values = c.values;
+    fake.failing = c.failing;
+    WriteForbiddingRegistry registry(fake);
+    Platform platform{fake, fake, fake, fake, registry, fake.serviceControl};
+    RunOptions options{"PC01", "NEWDOM"};
+    options.auditOnly = true;
+    CheckRecord record;
+    ReportPrinter printer(fake.platform.console, PrinterOutput::Discarded);
+    EXPECT_EQ(runCheck(options, printer, platform, record), c.exitCode) << c.name;
+    EXPECT_EQ(record.defaultDomainBefore, c.before) << c.name;
+    EXPECT_EQ(record.altDefaultDomainBefore, c.altBefore) << c.name;
+    EXPECT_FALSE(record.defaultDomainAfter) << c.name;
+    EXPECT_EQ(record.offers, c.offers) << c.name;
+    EXPECT_TRUE(fake.leftClean()) << c.name;
+  }
+  // Every registry call failing every way it can still leads to no write.
+  for (const char* call : {"RegConnectRegistryA", "RegOpenKeyExA", "RegQueryValueExA"}) {
+    for (int kind = 0; kind < FailureKinds.at(call); ++kind) {
+      for (int skip = 0; skip < 3; ++skip) {
+        FakePlatform fake;
+        fake.failing[call] = std::deque<int>(static_cast<std::size_t>(skip), -1);
+        fake.failing[call].push_back(kind);
+        WriteForbiddingRegistry registry(fake);
+        Platform platform{fake, fake, fake, fake, registry, fake.serviceControl};
+        RunOptions options{"PC01", "NEWDOM"};
+        options.auditOnly = true;
+        CheckRecord record;
+        ReportPrinter printer(fake.platform.console, PrinterOutput::Discarded);
+        runCheck(options, printer, platform, record);
+        EXPECT_TRUE(fake.leftClean()) << call << kind << skip;
+      }
+    }
+  }
+}
 }  // namespace
 }  // namespace cairn::fakes

@@ -151,6 +151,10 @@ class LoadingRegistry final : public Registry {
     if (Registry* backend = loaded()) return backend->setValue(key, valueName, type, data, size);
     return StatusModNotFound;
   }
+  Status deleteValue(RegKey key, const std::string& valueName) override {
+    if (Registry* backend = loaded()) return backend->deleteValue(key, valueName);
+    return StatusModNotFound;
+  }
   void closeKey(RegKey key) override {
     if (Registry* backend = loaded()) backend->closeKey(key);
   }

@@ -193,6 +193,13 @@ ndr::Bytes encodeSetValue(const PolicyHandle& key, std::u16string_view valueName
   return writer.take();
 }
 
+ndr::Bytes encodeDeleteValue(const PolicyHandle& key, std::u16string_view valueName) {
+  ndr::Writer writer;
+  writeHandle(writer, key);
+  writeRegistryString(writer, valueName);
+  return writer.take();
+}
+
 std::uint32_t decodeStatusReply(const unsigned char* data, std::size_t size) {
   ndr::Reader reader(data, size);
   const std::uint32_t werror = reader.u32();

@@ -31,6 +31,7 @@ inline constexpr std::uint16_t CloseKeyOpnum = 5;
 inline constexpr std::uint16_t OpenKeyOpnum = 15;
 inline constexpr std::uint16_t QueryValueOpnum = 17;
 inline constexpr std::uint16_t SetValueOpnum = 22;
+inline constexpr std::uint16_t DeleteValueOpnum = 8;
 
 // A registry context handle as the server issued it (handle type and GUID, 20 bytes).
 struct PolicyHandle {
@@ -77,7 +78,10 @@ std::uint32_t decodeQueryValue(const unsigned char* data, std::size_t size, std:
 
 ndr::Bytes encodeSetValue(const PolicyHandle& key, std::u16string_view valueName,
                           std::uint32_t type, const unsigned char* data, std::uint32_t size);
-// The reply of SetValue: a WERROR alone.
+// winreg DeleteValue: the key's handle and the value's name; its reply is a WERROR alone.
+ndr::Bytes encodeDeleteValue(const PolicyHandle& key, std::u16string_view valueName);
+
+// The reply of SetValue and DeleteValue: a WERROR alone.
 std::uint32_t decodeStatusReply(const unsigned char* data, std::size_t size);
 
 }  // namespace cairn::rpc

@@ -154,6 +154,17 @@ class RpcRegistry final : public Registry {
                                    : asStatus(rpc::decodeStatusReply(reply.data(), reply.size()));
   }
 
+  Status deleteValue(RegKey key, const std::string& valueName) override {
+    const rpc::PolicyHandle* handle = find(key);
+    if (handle == nullptr) return StatusInvalidHandle;
+    ndr::Bytes reply;
+    const Status status = asStatus(
+        transport_.callOpen(RpcPipe::Winreg, rpc::DeleteValueOpnum,
+                            rpc::encodeDeleteValue(*handle, utf8ToUtf16(valueName)), reply));
+    return status != StatusSuccess ? status
+                                   : asStatus(rpc::decodeStatusReply(reply.data(), reply.size()));
+  }
+
   void closeKey(RegKey key) override {
     const auto found = handles_.find(key);
     if (found == handles_.end()) return;

@@ -46,6 +46,10 @@ class Win32Registry final : public Registry {
         ::RegSetValueExA(keyOf(key), valueName.c_str(), 0, type, data, size));
   }
 
+  Status deleteValue(RegKey key, const std::string& valueName) override {
+    return static_cast<Status>(::RegDeleteValueA(keyOf(key), valueName.c_str()));
+  }
+
   void closeKey(RegKey key) override { ::RegCloseKey(keyOf(key)); }
 };
 

@@ -45,6 +45,7 @@ const std::map<std::string, int> FailureKinds = {
     {"RegOpenKeyExA", 1},        // access denied
     {"RegQueryValueExA", 3},     // missing; larger than the buffer; failure status over data
     {"RegSetValueExA", 1},       // refused
+    {"RegDeleteValueA", 1},      // refused
 };
 
 std::string callNameOf(const std::string& entry) {
@@ -244,6 +245,13 @@ Status FakePlatform::setValue(RegKey key, const std::string& valueName, std::uin
   if (kind >= 0) return StatusAccessDenied;
   values[valueName] = bytes;
   return StatusSuccess;
+}
+
+Status FakePlatform::deleteValue(RegKey key, const std::string& valueName) {
+  const int kind = call("RegDeleteValueA(" + valueName + ")");
+  use(key);
+  if (kind >= 0) return StatusAccessDenied;
+  return values.erase(valueName) > 0 ? StatusSuccess : StatusFileNotFound;
 }
 
 void FakePlatform::closeKey(RegKey key) {

@@ -88,6 +88,7 @@ class FakePlatform final : public Console,
                     unsigned char* data, std::uint32_t* size) override;
   Status setValue(RegKey key, const std::string& valueName, std::uint32_t type,
                   const unsigned char* data, std::uint32_t size) override;
+  Status deleteValue(RegKey key, const std::string& valueName) override;
   void closeKey(RegKey key) override;
 
  private:

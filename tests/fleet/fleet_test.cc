@@ -14,10 +14,12 @@
 #include "check/check_run.h"
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
 #include "fleet/pc_list.h"
 #include "fleet/pc_record.h"
 #include "fleet/reasons.h"
+#include "fleet/record_fields.h"
 #include "fleet/record_files.h"
 #include "fleet/safe_cell.h"
 #include "platform/status.h"
@@ -97,9 +99,12 @@ TEST(FleetTest, ReasonOfEveryEnd) {
            {32, Step::QueryDefaultDomainName, StatusFileNotFound, "value-missing"},
            {64, Step::SetAltDefaultDomainName, StatusRegistryIoFailed, "write-failed"},
            {CrashedExitCode, Step::None, StatusSuccess, "crashed"},
-       })
+       }) {
     EXPECT_EQ(reasonFor(c.exitCode, c.step, c.status), c.reason)
         << c.exitCode << " " << stepName(c.step);
+    EXPECT_NE(nextStep(c.reason), "") << c.reason;
+  }
+  EXPECT_EQ(nextStep("a-reason-of-a-later-version"), "");
 }
 
 // A record's step name reads back as its step, for every step; no other text names one.
@@ -156,6 +161,7 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--domain", "newdom"}, 2},
            {{"--domain", "newdom", "--pc", "a", "list.txt"}, 2},
            {{"--domain", "newdom", "--resume", "list.txt"}, 2},
+           {{"--domain", "newdom", "--audit", "--set-default", "list.txt"}, 2},
            {{"--domain", "sixteen-letters-domain", "list.txt"}, 2},
            {{"list.txt"}, 2},
        }) {
@@ -176,18 +182,23 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   PcRecord record;
   record.pc = "pc,\"01\"";
   record.exitCode = 64;
+  record.reason = "write-failed";
   record.check.step = Step::SetDefaultDomainName;
   record.check.status = StatusAccessDenied;
   record.check.defaultDomainBefore = "OLD";
   record.started =
       std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::milliseconds(29702123);
   const std::string row = csvRow(record);
-  EXPECT_EQ(
-      row,
-      "\"pc,\"\"01\"\"\",0,,64,,RegSetValueEx DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
-      "0,2026-12-07T08:15:02.123Z");
+  EXPECT_EQ(row,
+            "\"pc,\"\"01\"\"\",0,,64,write-failed,RegSetValueEx "
+            "DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
+            "0,2026-12-07T08:15:02.123Z,,");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
+  std::string error;
+  const auto readBack = recordOfJson(RecordJson::parse(jsonLine(record)), error);
+  ASSERT_TRUE(readBack) << error;
+  EXPECT_EQ(jsonLine(*readBack), jsonLine(record));
   for (const std::string& noRecord :
        {csvHeader(), row.substr(0, 20), std::string("\"pc,"), jsonLine(record).substr(0, 30)})
     EXPECT_FALSE(recordedPcOfCsv(noRecord) || recordedPcOfJson(noRecord)) << noRecord;
@@ -277,6 +288,74 @@ TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
   std::filesystem::remove(jsonl);
 }
 
+TEST(FleetTest, AuditRecordsWhatTheLogonScreenWouldOfferAndCountsIt) {
+  const auto jsonl = std::filesystem::temp_directory_path() / "cairn-fleet-audit.jsonl";
+  std::filesystem::remove(jsonl);
+  FleetOptions options;
+  options.domain = "NEWDOM";
+  options.audit = true;
+  options.pcs = {"pc01"};
+  options.jsonlPath = jsonl.string();
+  InProcessWorkers workers;
+  std::istringstream none;
+  std::ostringstream out, err;
+  EXPECT_EQ(runFleet(options, workers, {none, out, err}), 0);
+  const auto record = nlohmann::json::parse(readFile(jsonl));
+  EXPECT_EQ(record.at("default_domain_before"), "OLDDOM");
+  EXPECT_TRUE(record.at("default_domain_after").is_null());
+  EXPECT_EQ(record.at("offers"), "NEWDOM");
+  EXPECT_NE(out.str().find("0 already on the target domain, 1 would change, 0 policy overrides, "
+                           "0 cannot be read"),
+            std::string::npos)
+      << out.str();
+  std::filesystem::remove(jsonl);
+}
+
+// Records of two sites merged: each PC once, by its latest record; every line that is no
+// record is named by file and line and not counted.
+TEST(FleetTest, ReportMergesLatestRecordsAndNamesUnreadableLines) {
+  const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-report";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const auto record = [](const char* pc, int exitCode, int second) {
+    PcRecord r;
+    r.pc = pc;
+    r.exitCode = exitCode;
+    r.reason = exitCode == 0 ? "ok" : "no-answer";
+    r.domain = "NEWDOM";
+    r.started =
+        std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::seconds(second);
+    return jsonLine(r) + "\n";
+  };
+  std::ofstream(dir / "a.jsonl") << record("pc01", 2, 10) << record("pc02", 0, 10) << "pc03,0,,0\n"
+                                 << R"({"pc":"pc04","colour":"red"})"
+                                 << "\n";
+  std::ofstream(dir / "b.jsonl") << record("PC01", 0, 20) << record("pc02", 2, 5)
+                                 << record("pc05", 0, 30).substr(0, 40);
+  std::ofstream(dir / "empty.jsonl");
+  const std::string csv = (dir / "merged.csv").string();
+  ReportOptions options{
+      {(dir / "a.jsonl").string(), (dir / "b.jsonl").string(), (dir / "empty.jsonl").string()},
+      csv,
+      ""};
+  std::ostringstream out, err;
+  EXPECT_EQ(runReport(options, out, err), 3);
+  EXPECT_NE(out.str().find("2 PCs in the records: 2 passed, 0 failed"), std::string::npos)
+      << out.str();
+  for (const char* named : {"a.jsonl:3: not a JSON record", "a.jsonl:4: unknown field \"colour\"",
+                            "b.jsonl:3: a last line cut short", "empty.jsonl: holds no record"})
+    EXPECT_NE(err.str().find(named), std::string::npos) << named << "\n" << err.str();
+  const std::string merged = readFile(csv);
+  EXPECT_NE(merged.find("\nPC01,"), std::string::npos) << merged;
+  EXPECT_EQ(std::count(merged.begin(), merged.end(), '\n'), 3) << merged;
+  // An output file that holds records is refused, as a run's record file is.
+  options.recordPaths.resize(1);
+  EXPECT_EQ(runReport(options, out, err), 2);
+  options.recordPaths = {(dir / "missing.jsonl").string()};
+  EXPECT_EQ(runReport(options, out, err), 2);
+  std::filesystem::remove_all(dir);
+}
+
 TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-test";
   std::filesystem::remove_all(dir);
@@ -287,7 +366,7 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   formula.pc = "=pc03";
   // The torn last line has every field, as a row cut inside its last one does.
   const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
-  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,1";
+  std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,,,1";
   FleetOptions options;
   options.csvPath = csv;
   std::istringstream none;

@@ -18,6 +18,9 @@
 #                lines; a torn last line; a resume on the freed disk completes both files
 #   cells        a Winlogon value holding a formula and escape bytes: the CSV cell, the page's
 #                cell and the JSON value
+#   audit        --audit of every lab PC: each record, and every PC's values unchanged afterwards
+#   recipe       doc/multi-site.md's GNU parallel recipe over two halves of the list, run locally
+#                (--sshlogin :): the merged report equals the report of one run over the whole list
 set -euo pipefail
 group=$1 state=$2 fleet=$3
 here=$(cd "$(dirname "$0")" && pwd -P)
@@ -142,9 +145,19 @@ case $group in
       --disable-background-networking --disable-component-update --disable-sync
       --user-data-dir="$work/profile")
     "${browser[@]}" --dump-dom "file://$work/p.html" 2>/dev/null >"$work/dom"
-    rows=$(grep -o '<tr[ >]' "$work/dom" | wc -l)
+    records() { sed -n '/<table id="records"/,/<\/table>/p' "$1" | grep -o "$2" | wc -l; }
+    rows=$(records "$work/dom" '<tr[ >]')
     ((rows == 4)) || fail "the page shows $rows table rows, expected a header and 3 PCs"
     grep -q '<svg' "$work/dom" || fail "no chart on the page"
+    for tile in '<b>1</b>passed' '<b>2</b>failed' '<b>1</b>not reached' '<b>0</b>policy overrides'; do
+      grep -qF "$tile" "$work/dom" || fail "no tile $tile"
+    done
+    grep -qF '<td>wrong-domain</td><td>1</td><td>join the PC to the target domain first</td>' "$work/dom" ||
+      fail "no next step for wrong-domain"
+    # The filter, from the page address's fragment: only pc02's row stays shown.
+    "${browser[@]}" --dump-dom "file://$work/p.html#PC02" 2>/dev/null >"$work/filtered"
+    hidden=$(records "$work/filtered" '<tr[^>]* hidden=""')
+    ((hidden == 2)) || fail "the filter hides $hidden rows, expected 2"
     "${browser[@]}" --screenshot="$work/p.png" --window-size=1200,800 "file://$work/p.html" 2>/dev/null
     [[ -s $work/p.png ]] || fail "no screenshot"
     [[ -z ${CAIRN_KEEP_SCREENSHOT:-} ]] || cp "$work/p.png" "$CAIRN_KEEP_SCREENSHOT"
@@ -255,6 +268,41 @@ if "<td>" + html.escape(safe).replace("&#x27;", "&#39;") + "</td>" not in page o
 if "\x1b" in open(f"{work}/r.csv", encoding="utf-8").read(): problems.append("escape byte in the CSV")
 sys.exit("; ".join(problems) or None)
 CHECK
+    ;;
+  audit)
+    grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/list"
+    bash "$lab/reseed.sh" "$state" pc01
+    values() { for pc in pc01 pc08 pc09; do for v in DefaultDomainName AltDefaultDomainName; do
+      echo "$pc $v $(bash "$lab/getvalue.sh" "$state" "$pc" lab "$v" 2>&1)"; done; done; }
+    values >"$work/before"
+    run "$fleet" --domain newdom --audit --jobs 16 --csv "$work/r.csv" "$work/list" >"$work/out" || true
+    values >"$work/after"
+    diff "$work/before" "$work/after" >/dev/null || fail "values changed: $(diff "$work/before" "$work/after")"
+    # pc, exit code, reason, DefaultDomainName before, offers: the first PCs of the records table.
+    for want in pc01/0/ok/OLDDOM/NEWDOM pc02/8/wrong-domain// pc06/16/registry-unavailable// \
+      pc07/16/key-missing// pc09/0/ok/NEWDOM/OLDDOM; do
+      pc=${want%%/*}
+      got="$pc/$(field "$work/r.csv" "$pc" 4)/$(field "$work/r.csv" "$pc" 5)/$(field "$work/r.csv" "$pc" 9)/$(field "$work/r.csv" "$pc" 16)"
+      [[ $got == "$want" ]] || fail "got $got, expected $want"
+    done
+    [[ -z $(awk -F, 'NR > 1 && ($11 != "" || $12 != "")' "$work/r.csv") ]] || fail "an audit record has an after value"
+    grep -q '^audit, nothing written: ' "$work/out" || fail "summary: $(cat "$work/out")"
+    ;;
+  recipe)
+    grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/all.txt"
+    head -n 7 "$work/all.txt" >"$work/paris.txt"
+    tail -n +8 "$work/all.txt" >"$work/lyon.txt"
+    cd "$work"
+    run parallel --sshlogin : "$fleet" --domain newdom --audit --quiet --jsonl {.}.jsonl {} \
+      ::: paris.txt lyon.txt >/dev/null 2>&1 || true
+    run "$fleet" --domain newdom --audit --quiet --jsonl all.jsonl all.txt >/dev/null || true
+    "$fleet" report paris.jsonl lyon.jsonl --csv merged.csv >merged.out || true
+    "$fleet" report all.jsonl --csv single.csv >single.out || true
+    (($(wc -l <merged.csv) == 15)) || fail "the merged CSV has $(wc -l <merged.csv) lines, expected 15"
+    diff <(tail -n +2 merged.out) <(tail -n +2 single.out) || fail "the merged summary differs"
+    # The same records, but for the times and the line numbers of two lists.
+    strip() { cut -d, -f1,3-13,16- "$1" | sort; }
+    diff <(strip merged.csv) <(strip single.csv) || fail "the merged records differ"
     ;;
   *) echo "unknown group $group" >&2; exit 2 ;;
 esac

@@ -144,7 +144,7 @@ struct Backend {
   std::string result;  // what the last operation gave the caller
 };
 
-enum class Op { Wksta, Server, Connect, OpenKey, Query, Set, Close };
+enum class Op { Wksta, Server, Connect, OpenKey, Query, Set, Delete, Close };
 
 struct ReplyCase {
   const char* name;
@@ -182,6 +182,7 @@ std::uint32_t run(Backend& b, const ReplyCase& c) {
   if (c.op == Op::OpenKey) status = b.registry->openKey(b.root, "A\\\u20ac", KeyAllAccess, &b.key);
   if (c.op == Op::Query) status = b.registry->queryValue(b.key, "V", nullptr, data.data(), &size);
   if (c.op == Op::Set) status = b.registry->setValue(b.key, "V", RegSz, bytesOf("4e 00").data(), 2);
+  if (c.op == Op::Delete) status = b.registry->deleteValue(b.key, "V");
   if (c.op == Op::Close) b.registry->closeKey(b.key);
   EXPECT_EQ(b.transport.hosts, std::vector<std::string>{c.op > Op::Connect ? "" : "PC01"});
   if (c.op <= Op::Server) {
@@ -281,6 +282,9 @@ const ReplyCase Replies[] = {
     {"set", Op::Set, ok(bytesOf("00 00 00 00")), 0,
      ValueName + "01 00 00 00 04 00 00 00 4e 00 00 00 04 00 00 00"},
     {"setRefusal", Op::Set, ok(bytesOf("f8 03 00 00")), 0x3F8},
+    {"delete", Op::Delete, ok(bytesOf("00 00 00 00")), 0, ValueName},
+    {"deleteMissing", Op::Delete, ok(bytesOf("02 00 00 00")), 2},
+    {"deleteRefused", Op::Delete, {StatusTimeout, {}}, 1460},
     {"close", Op::Close, ok(handleReply(NullHandle)), 0, KeyHandle}};
 
 INSTANTIATE_TEST_SUITE_P(Replies, ReplyTest, testing::ValuesIn(Replies),
