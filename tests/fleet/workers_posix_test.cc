@@ -88,5 +88,28 @@ TEST(WorkersPosixTest, ShortOfDescriptorsIsTold) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
+// Room for the jobs' descriptors: enough already, the soft limit raised as far as the jobs need,
+// or a refusal that names the hard limit. In a child, since a hard limit once lowered stays so.
+TEST(WorkersPosixTest, RoomForJobsIsMadeOrRefused) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    rlimit low{256, 512};
+    ::setrlimit(RLIMIT_NOFILE, &low);
+    int faults = 0;
+    if (!makeRoomForWorkers(100).empty()) faults |= 1;
+    rlimit now{};
+    if (!makeRoomForWorkers(400).empty() || ::getrlimit(RLIMIT_NOFILE, &now) != 0 ||
+        now.rlim_cur != 464 || now.rlim_max != 512)
+      faults |= 2;
+    if (makeRoomForWorkers(1000).find("(ulimit -Hn) is 512") == std::string::npos) faults |= 4;
+    ::_exit(faults);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: enough already, 2: raised, 4: refused";
+}
+
 }  // namespace
 }  // namespace cairn
