@@ -108,6 +108,7 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
       records += cells.at(0) + ":" + cells.at(3) + ":" + cells.at(4) + " ";
     }
     EXPECT_EQ(records, c.records) << c.name;
+    csv.close();  // Windows removes no file that is open
     std::filesystem::remove_all(dir);
   }
 }
