@@ -170,6 +170,9 @@ class SmbdPc {
 
 enum class Act { Logon, Open, Call, BadCall, Disconnect };
 
+constexpr const char* Password = "Cairn-e2e-1";
+constexpr unsigned CallMs = 5000;
+
 // One step of a session's life; Logon starts a new session with the step's password.
 struct SmbdStep {
   const char* name;
@@ -177,10 +180,8 @@ struct SmbdStep {
   CairnPipe pipe;
   std::uint32_t status;
   const char* password = nullptr;
+  unsigned setupMs = CallMs;
 };
-
-constexpr const char* Password = "Cairn-e2e-1";
-constexpr unsigned CallMs = 5000;
 
 // The reply of a call that succeeded must decode whole: wkssvc names the smbd, srvsvc answers.
 std::uint32_t callGetInfo(CairnSession* session, CairnPipe pipe, bool truncated) {
@@ -215,6 +216,10 @@ TEST(SmbdSessionTest, LivesThroughItsSteps) {
       {"refusedLogon", Act::Open, CairnPipeWkssvc, StatusLogonFailure},
       {"logon", Act::Logon, CairnPipeWkssvc, 0, Password},
       {"firstPipe", Act::Open, CairnPipeWkssvc, StatusSuccess},
+      // No set-up ends within no time, and the failure drops the first pipe too.
+      {"secondPipeBeyondItsBound", Act::Open, CairnPipeSrvsvc, StatusBadNetPath, nullptr, 0},
+      {"afterFailedOpen", Act::Call, CairnPipeWkssvc, StatusInvalidHandle},
+      {"firstPipeAgain", Act::Open, CairnPipeWkssvc, StatusSuccess},
       {"secondPipeSameSession", Act::Open, CairnPipeSrvsvc, StatusSuccess},
       {"callFirst", Act::Call, CairnPipeWkssvc, StatusSuccess},
       {"callSecond", Act::Call, CairnPipeSrvsvc, StatusSuccess},
@@ -238,8 +243,9 @@ TEST(SmbdSessionTest, LivesThroughItsSteps) {
         ASSERT_NE(session, nullptr);
         break;
       case Act::Open:
-        EXPECT_EQ(cairnSessionOpenPipe(session.get(), "127.0.0.1", step.pipe, ConnectMs, CallMs),
-                  step.status);
+        EXPECT_EQ(
+            cairnSessionOpenPipe(session.get(), "127.0.0.1", step.pipe, ConnectMs, step.setupMs),
+            step.status);
         break;
       case Act::Call:
       case Act::BadCall:
