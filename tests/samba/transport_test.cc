@@ -223,6 +223,7 @@ TEST(SmbdSessionTest, LivesThroughItsSteps) {
       {"secondPipeSameSession", Act::Open, CairnPipeSrvsvc, StatusSuccess},
       {"callFirst", Act::Call, CairnPipeWkssvc, StatusSuccess},
       {"callSecond", Act::Call, CairnPipeSrvsvc, StatusSuccess},
+      // A request cut short: smbd faults it, and the fault drops every pipe.
       {"faultedCall", Act::BadCall, CairnPipeSrvsvc, StatusRpcBadStubData},
       {"afterFailedCall", Act::Call, CairnPipeSrvsvc, StatusInvalidHandle},
       {"reopenAfterFault", Act::Open, CairnPipeWkssvc, StatusSuccess},
