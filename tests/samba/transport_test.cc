@@ -1,12 +1,14 @@
 // The Samba transport in a private network (private_net.sh) against PCs the test makes: each
 // gives its own status within its bound, whether the layout check passed (a connect waits on the
 // request's state) or found another layout (forced by expecting a state no failed request has);
-// the binary with and without its module, and the fleet command's record of a cause.
+// the binary with and without its module, the fleet command's record of a cause, and a session's
+// life against a real smbd.
 #include "platform/samba/session.h"
 
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -15,10 +17,12 @@
 #include <iterator>
 #include <memory>
 #include <ostream>
+#include <string>
 #include <thread>
 #include <tuple>
 
 #include "platform/common/unique_fd.h"
+#include "platform/samba/rpc_calls.h"
 #include "tests/e2e/process.h"
 
 namespace cairn {
@@ -143,6 +147,116 @@ TEST(SambaModuleTest, FleetRecordsTheTransportsCause) {
       record.find("\"reason\":\"connection-refused\",\"step\":\"NetWkstaGetInfo\",\"status\":1225"),
       std::string::npos)
       << record;
+}
+
+// A standalone smbd of the test's own (tests/samba/smbd_pc.sh) at 127.0.0.1, stopped by its PID.
+// Its state lives on the private network's scratch file system, which goes with the namespace.
+class SmbdPc {
+ public:
+  explicit SmbdPc(const std::string& password) {
+    char pattern[] = "/mnt/smbd-XXXXXX";
+    const std::string directory = ::mkdtemp(pattern);
+    const std::string start = "bash " SMBD_PC_SCRIPT " " + directory + " " + password;
+    EXPECT_EQ(std::system(start.c_str()), 0);
+    std::ifstream(directory + "/pid/smbd.pid") >> pid_;
+  }
+  ~SmbdPc() {
+    if (pid_ > 0) ::kill(pid_, SIGTERM);
+  }
+
+ private:
+  pid_t pid_ = 0;
+};
+
+enum class Act { Logon, Open, Call, BadCall, Disconnect };
+
+constexpr const char* Password = "Cairn-e2e-1";
+constexpr unsigned CallMs = 5000;
+
+// One step of a session's life; Logon starts a new session with the step's password.
+struct SmbdStep {
+  const char* name;
+  Act act;
+  CairnPipe pipe;
+  std::uint32_t status;
+  const char* password = nullptr;
+  unsigned setupMs = CallMs;
+};
+
+// The reply of a call that succeeded must decode whole: wkssvc names the smbd, srvsvc answers.
+std::uint32_t callGetInfo(CairnSession* session, CairnPipe pipe, bool truncated) {
+  const ndr::Bytes request = pipe == CairnPipeWkssvc ? rpc::encodeNetrWkstaGetInfo(u"")
+                                                     : rpc::encodeNetrServerGetInfo(u"");
+  const std::uint16_t opnum =
+      pipe == CairnPipeWkssvc ? rpc::NetrWkstaGetInfoOpnum : rpc::NetrServerGetInfoOpnum;
+  std::uint8_t* reply = nullptr;
+  std::size_t length = 0;
+  const std::uint32_t status =
+      cairnSessionCall(session, pipe, opnum, request.data(), truncated ? 3 : request.size(), &reply,
+                       &length, CallMs);
+  const std::unique_ptr<std::uint8_t, decltype(&std::free)> owned(reply, std::free);
+  if (status != StatusSuccess) {
+    EXPECT_EQ(reply, nullptr);
+    return status;
+  }
+  rpc::WkstaInfo102 info;
+  if (pipe == CairnPipeSrvsvc) {
+    EXPECT_EQ(rpc::decodeNetrServerGetInfo(reply, length), 0u);
+  } else {
+    EXPECT_EQ(rpc::decodeNetrWkstaGetInfo(reply, length, info), 0u);
+    EXPECT_TRUE(info.computerName == u"CAIRNPC");
+  }
+  return status;
+}
+
+TEST(SmbdSessionTest, LivesThroughItsSteps) {
+  const SmbdPc pc(Password);
+  const SmbdStep steps[] = {
+      {"wrongPassword", Act::Logon, CairnPipeWkssvc, 0, "not-the-password"},
+      {"refusedLogon", Act::Open, CairnPipeWkssvc, StatusLogonFailure},
+      {"logon", Act::Logon, CairnPipeWkssvc, 0, Password},
+      {"firstPipe", Act::Open, CairnPipeWkssvc, StatusSuccess},
+      // No set-up ends within no time, and the failure drops the first pipe too.
+      {"secondPipeBeyondItsBound", Act::Open, CairnPipeSrvsvc, StatusBadNetPath, nullptr, 0},
+      {"afterFailedOpen", Act::Call, CairnPipeWkssvc, StatusInvalidHandle},
+      {"firstPipeAgain", Act::Open, CairnPipeWkssvc, StatusSuccess},
+      {"secondPipeSameSession", Act::Open, CairnPipeSrvsvc, StatusSuccess},
+      {"callFirst", Act::Call, CairnPipeWkssvc, StatusSuccess},
+      {"callSecond", Act::Call, CairnPipeSrvsvc, StatusSuccess},
+      // A request cut short: smbd faults it, and the fault drops every pipe.
+      {"faultedCall", Act::BadCall, CairnPipeSrvsvc, StatusRpcBadStubData},
+      {"afterFailedCall", Act::Call, CairnPipeSrvsvc, StatusInvalidHandle},
+      {"reopenAfterFault", Act::Open, CairnPipeWkssvc, StatusSuccess},
+      {"disconnect", Act::Disconnect, CairnPipeWkssvc, 0},
+      {"afterDisconnect", Act::Call, CairnPipeWkssvc, StatusInvalidHandle},
+      {"reopenAfterDisconnect", Act::Open, CairnPipeWkssvc, StatusSuccess},
+      {"callAfterReopen", Act::Call, CairnPipeWkssvc, StatusSuccess},
+  };
+  std::unique_ptr<CairnSession, decltype(&cairnSessionDestroy)> session(nullptr,
+                                                                        cairnSessionDestroy);
+  for (const SmbdStep& step : steps) {
+    SCOPED_TRACE(step.name);
+    switch (step.act) {
+      case Act::Logon:
+        ::setenv("USER", "root", 1);
+        ::setenv("PASSWD", step.password, 1);
+        session.reset(cairnSessionCreate(CairnCompositeStateError));
+        ASSERT_NE(session, nullptr);
+        break;
+      case Act::Open:
+        EXPECT_EQ(
+            cairnSessionOpenPipe(session.get(), "127.0.0.1", step.pipe, ConnectMs, step.setupMs),
+            step.status);
+        break;
+      case Act::Call:
+      case Act::BadCall:
+        EXPECT_EQ(callGetInfo(session.get(), step.pipe, step.act == Act::BadCall), step.status);
+        break;
+      case Act::Disconnect:
+        cairnSessionDisconnect(session.get());
+        break;
+    }
+  }
 }
 
 }  // namespace
