@@ -265,6 +265,8 @@ std::vector<Row> rows() {
       {"QuotesSplitItems", "/M pc01 /T newdom ab\"cd ef\"gh", AsIs, 9,
        unexpected("AB") + unexpected("\"CD EF\"") + unexpected("GH") + Usage},
       {"OpenQuoteRunsToTheEnd", "/M pc01 /T newdom \"x /S", AsIs, 9, unexpected("\"X /S") + Usage},
+      {"EmptyQuotedItem", "/M pc01 /T newdom \"\" \"y\"", AsIs, 9,
+       unexpected("\"\"") + unexpected("\"Y\"") + Usage},
       {"LoneSlash", "//M pc01 /T newdom", AsIs, 9, unexpected("/") + Usage},
       {"HostSwitchTakesTargetSwitch", "/M /T DOM /S", AsIs, 9, unexpected("DOM") + Usage},
       {"TargetSwitchLast", "/M PC01 /S /T", AsIs, 9, Usage},
