@@ -5,18 +5,6 @@
 namespace cairn::rpc {
 namespace {
 
-// The status a decoder answers once the reader has walked the whole reply: a malformed reply
-// outweighs whatever WERROR it claims.
-std::uint32_t finish(const ndr::Reader& reader, std::uint32_t werror, bool consistent) {
-  if (!reader.finishedCleanly() || !consistent) return StatusRpcBadStubData;
-  return werror;
-}
-
-void writeHandle(ndr::Writer& writer, const PolicyHandle& handle) {
-  writer.align(4);
-  writer.raw(handle.bytes.data(), handle.bytes.size());
-}
-
 // winreg_String: length and size in bytes with the terminating zero unit, then the pointer to
 // the units, which follow the structure.
 void writeRegistryString(ndr::Writer& writer, std::u16string_view text) {
@@ -40,6 +28,16 @@ void readDeferredString(ndr::Reader& reader, bool present, std::u16string& text)
 }
 
 }  // namespace
+
+void writeHandle(ndr::Writer& writer, const PolicyHandle& handle) {
+  writer.align(4);
+  writer.raw(handle.bytes.data(), handle.bytes.size());
+}
+
+std::uint32_t finishReply(const ndr::Reader& reader, std::uint32_t werror, bool consistent) {
+  if (!reader.finishedCleanly() || !consistent) return StatusRpcBadStubData;
+  return werror;
+}
 
 bool PolicyHandle::isNull() const {
   return std::all_of(bytes.begin(), bytes.end(), [](unsigned char b) { return b == 0; });
@@ -72,7 +70,7 @@ std::uint32_t decodeNetrWkstaGetInfo(const unsigned char* data, std::size_t size
     readDeferredString(reader, hasLanroot, lanroot);
   }
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, present || werror != 0);
+  return finishReply(reader, werror, present || werror != 0);
 }
 
 ndr::Bytes encodeNetrServerGetInfo(std::u16string_view serverName) {
@@ -97,7 +95,7 @@ std::uint32_t decodeNetrServerGetInfo(const unsigned char* data, std::size_t siz
     readDeferredString(reader, hasUserpath, ignored);
   }
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, present || werror != 0);
+  return finishReply(reader, werror, present || werror != 0);
 }
 
 ndr::Bytes encodeOpenHKLM(std::uint32_t accessMask) {
@@ -129,7 +127,7 @@ std::uint32_t decodeHandleReply(const unsigned char* data, std::size_t size, Pol
   if (const unsigned char* p = reader.take(handle.bytes.size()))
     std::copy(p, p + handle.bytes.size(), handle.bytes.begin());
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, true);
+  return finishReply(reader, werror, true);
 }
 
 ndr::Bytes encodeQueryValue(const PolicyHandle& key, std::u16string_view valueName,
@@ -178,7 +176,7 @@ std::uint32_t decodeQueryValue(const unsigned char* data, std::size_t size, std:
   if (hasData) consistent = consistent && hasSize && maximum == reply.dataSize;
   if (hasData && hasLength) consistent = consistent && actual == length;
   if (werror == 0) consistent = consistent && hasType && hasData && hasLength && hasSize;
-  return finish(reader, werror, consistent);
+  return finishReply(reader, werror, consistent);
 }
 
 ndr::Bytes encodeSetValue(const PolicyHandle& key, std::u16string_view valueName,
@@ -203,7 +201,7 @@ ndr::Bytes encodeDeleteValue(const PolicyHandle& key, std::u16string_view valueN
 std::uint32_t decodeStatusReply(const unsigned char* data, std::size_t size) {
   ndr::Reader reader(data, size);
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, true);
+  return finishReply(reader, werror, true);
 }
 
 }  // namespace cairn::rpc

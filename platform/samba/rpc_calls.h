@@ -39,6 +39,13 @@ struct PolicyHandle {
   bool isNull() const;
 };
 
+// A request's first parameter when it is a context handle: aligned, then its 20 bytes.
+void writeHandle(ndr::Writer& writer, const PolicyHandle& handle);
+
+// The status a decoder answers once the reader has walked the whole reply: a malformed or
+// inconsistent reply outweighs whatever WERROR it claims.
+std::uint32_t finishReply(const ndr::Reader& reader, std::uint32_t werror, bool consistent);
+
 // The strings of WKSTA_INFO_102; a null string pointer on the wire leaves its flag false.
 struct WkstaInfo102 {
   std::u16string computerName;

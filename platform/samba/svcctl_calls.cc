@@ -8,14 +8,9 @@ constexpr std::uint32_t StatusProcessInfo = 0;         // SC_STATUS_PROCESS_INFO
 // The bound svcctl's IDL puts on QueryServiceConfigW's sizes.
 constexpr std::uint32_t ConfigSizeLimit = 8192;
 
-std::uint32_t finish(const ndr::Reader& reader, std::uint32_t werror, bool consistent) {
-  if (!reader.finishedCleanly() || !consistent) return StatusRpcBadStubData;
-  return werror;
-}
-
 ndr::Writer withHandle(const PolicyHandle& handle) {
   ndr::Writer writer;
-  writer.raw(handle.bytes.data(), handle.bytes.size());
+  writeHandle(writer, handle);
   return writer;
 }
 
@@ -72,7 +67,7 @@ std::uint32_t decodeQueryServiceStatusEx(const unsigned char* data, std::size_t 
     status.processId = fields.u32();
     status.serviceFlags = fields.u32();
   }
-  return finish(reader, werror, offered);
+  return finishReply(reader, werror, offered);
 }
 
 ndr::Bytes encodeQueryServiceConfigW(const PolicyHandle& service, std::uint32_t offered) {
@@ -99,7 +94,7 @@ std::uint32_t decodeQueryServiceConfigW(const unsigned char* data, std::size_t s
     if (present) reader.string();
   needed = reader.u32();
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, needed <= ConfigSizeLimit);
+  return finishReply(reader, werror, needed <= ConfigSizeLimit);
 }
 
 ndr::Bytes encodeChangeServiceConfigW(const PolicyHandle& service, std::uint32_t startType) {
@@ -123,7 +118,7 @@ std::uint32_t decodeChangeServiceConfigW(const unsigned char* data, std::size_t 
   ndr::Reader reader(data, size);
   if (reader.pointer()) reader.u32();  // the tag, which was not asked for
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, true);
+  return finishReply(reader, werror, true);
 }
 
 ndr::Bytes encodeStartServiceW(const PolicyHandle& service) {
@@ -145,7 +140,7 @@ std::uint32_t decodeControlService(const unsigned char* data, std::size_t size,
   ndr::Reader reader(data, size);
   readStatus(reader, status);
   const std::uint32_t werror = reader.u32();
-  return finish(reader, werror, true);
+  return finishReply(reader, werror, true);
 }
 
 }  // namespace cairn::rpc
