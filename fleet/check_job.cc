@@ -14,6 +14,11 @@ namespace {
 
 using Json = RecordJson;
 
+// The values of a --restore-from job, and its outcome as the worker hands it back beside the
+// record's fields (the fleet command makes the reason field itself).
+constexpr const char* RecordedValuesKey = "recorded_values";
+constexpr const char* RestoreResultKey = "restore_result";
+
 // The restore outcomes as the worker hands them back.
 constexpr std::pair<RestoreResult, const char*> RestoreNames[] = {
     {RestoreResult::None, ""},
@@ -53,8 +58,8 @@ std::string encodeJob(const FleetOptions& options, const std::string& hostValue,
            {"set", options.setDefault}, {"audit", options.audit},   {"ignore", options.ignoreName}};
   if (restore) {
     job["domain"] = restore->domain;
-    job["restore"] = {{"default", jsonOf(restore->request.defaultDomain)},
-                      {"alt", jsonOf(restore->request.altDefaultDomain)}};
+    job[RecordedValuesKey] = {{"default", jsonOf(restore->request.defaultDomain)},
+                              {"alt", jsonOf(restore->request.altDefaultDomain)}};
   }
   return job.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
@@ -70,7 +75,7 @@ std::string runCheckJob(const std::string& job, Platform& platform,
   options.ignoreNameMismatch = in.at("ignore").get<bool>();
   options.auditOnly = in.at("audit").get<bool>();
   options.readLogonPolicy = true;
-  if (const auto restore = in.find("restore"); restore != in.end())
+  if (const auto restore = in.find(RecordedValuesKey); restore != in.end())
     options.restore = RestoreRequest{recordedValueOf(restore->at("default")),
                                      recordedValueOf(restore->at("alt"))};
   // A check in a worker never writes to the terminal or files the fleet command shares.
@@ -94,7 +99,7 @@ std::string runCheckJob(const std::string& job, Platform& platform,
     if (field.fromWorker) out[field.key] = field.value(record);
   }
   if (record.check.restore != RestoreResult::None)
-    out["restore"] = restoreResultName(record.check.restore);
+    out[RestoreResultKey] = restoreResultName(record.check.restore);
   return out.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -107,7 +112,7 @@ std::optional<PcRecord> decodeCheckResult(const std::string& text) {
     const auto value = json.find(field.key);
     if (value == json.end() || !field.fromWorker(record, *value)) return std::nullopt;
   }
-  if (const auto restore = json.find("restore"); restore != json.end()) {
+  if (const auto restore = json.find(RestoreResultKey); restore != json.end()) {
     const auto named = std::find_if(std::begin(RestoreNames), std::end(RestoreNames),
                                     [&](const auto& name) { return *restore == name.second; });
     if (named == std::end(RestoreNames)) return std::nullopt;
