@@ -248,7 +248,11 @@ int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams
     std::vector<RestoreJob> jobs;
     const std::vector<std::string> errors =
         readRestoreJobs(options.restorePath, options.domain, jobs);
-    for (const std::string& error : errors) streams.err << "cairnmark-fleet: " << error << '\n';
+    constexpr std::size_t Shown = 10;
+    for (std::size_t i = 0; i < errors.size() && i < Shown; ++i)
+      streams.err << "cairnmark-fleet: " << errors[i] << '\n';
+    if (errors.size() > Shown)
+      streams.err << "cairnmark-fleet: and " << errors.size() - Shown << " more lines like these\n";
     if (!errors.empty()) {
       streams.err << "cairnmark-fleet: " << options.restorePath
                   << ": nothing restored; no PC was contacted\n";

@@ -512,6 +512,8 @@ TEST(FleetTest, RestoreFromRecordsTrustsOnlyAWholeFile) {
     EXPECT_NE(said.find(c.said), std::string::npos) << c.name << "\n" << said;
     EXPECT_EQ(c.exitCode == 2, readFile(jsonl).empty()) << c.name;
   }
+  for (const char* reason : {"restored", "would-restore", "changed-since", "nothing-to-restore"})
+    EXPECT_NE(nextStep(reason), "") << reason;
   std::filesystem::remove_all(dir);
 }
 
