@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "check/exit_codes.h"
 #include "fleet/check_job.h"
@@ -147,9 +148,19 @@ class FleetRun {
  private:
   std::string open() {
     std::string error = files_.open(options_, list_);
-    if (error.empty()) error = html_.open(options_.htmlPath, options_.domain);
+    if (error.empty()) error = html_.open(options_.htmlPath, pageDomains());
     summary_.alreadyRecorded = files_.alreadyRecorded();
     return error;
+  }
+
+  // A restore without --domain is of the domains its records name.
+  std::string pageDomains() const {
+    if (!options_.domain.empty()) return options_.domain;
+    std::set<std::string> domains;
+    for (const auto& [pc, job] : restores_) domains.insert(job.domain);
+    std::string text;
+    for (const std::string& domain : domains) text += (text.empty() ? "" : ", ") + domain;
+    return text;
   }
 
   void startMore() {
