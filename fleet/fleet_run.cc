@@ -170,12 +170,13 @@ class FleetRun {
       deferred_.reset();
       if (!entry) return;
       const RestoreJob* restore = restoreOf(entry->listed);
-      if (!entry->wellFormed) {
-        write(badValueRecord(*entry));
-        continue;
-      }
+      // A line the recorded run could not take was never contacted, and so changed nothing.
       if (restore && !restore->anyChange()) {
         write(nothingToRestoreRecord(*entry));
+        continue;
+      }
+      if (!entry->wellFormed) {
+        write(badValueRecord(*entry));
         continue;
       }
       if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue, restore))) {

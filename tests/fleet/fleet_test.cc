@@ -472,7 +472,8 @@ TEST(FleetTest, RestoreFromRecordsTrustsOnlyAWholeFile) {
   };
   const std::string good = record("pc01", "NEWDOM", "LEGACY", "OLDDOM", 20) +
                            record("pc01", "NEWDOM", "NEWDOM", "NEWDOM", 10) +
-                           record("pc02", "", nullptr, nullptr, 10);
+                           record("pc02", "", nullptr, nullptr, 10) +
+                           record("two words", "", nullptr, nullptr, 10);
   struct Case {
     const char* name;
     std::string text;
@@ -481,13 +482,13 @@ TEST(FleetTest, RestoreFromRecordsTrustsOnlyAWholeFile) {
     const char* said;  // on standard error, or the reasons recorded
   };
   for (const Case& c : std::initializer_list<Case>{
-           {"latest of each", good, "NEWDOM", 0, "nothing-to-restore restored "},
+           {"latest of each", good, "NEWDOM", 0, "nothing-to-restore nothing-to-restore restored "},
            {"another tool", "pc,exit_code\npc01,0\n", "", 2, "r.jsonl:1: not a JSON record"},
            {"unknown field",
             good + R"({"pc":"pc03","colour":"red"})"
                    "\n",
-            "", 2, "r.jsonl:4: unknown field \"colour\""},
-           {"torn last line", good + good.substr(0, 30), "", 2, "r.jsonl:4: a last line cut short"},
+            "", 2, "r.jsonl:5: unknown field \"colour\""},
+           {"torn last line", good + good.substr(0, 30), "", 2, "r.jsonl:5: a last line cut short"},
            {"empty", "", "", 2, "r.jsonl: holds no record"},
            {"blank lines", "\n\n", "", 2, "r.jsonl: holds no record"},
            {"another domain", good, "OLDDOM", 2,
