@@ -276,7 +276,8 @@ CHECK
     ;;
   audit)
     grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/list"
-    bash "$lab/reseed.sh" "$state" pc01
+    echo pc17 >>"$work/list"  # a trigger start, which the audit waits for as --set-default does
+    for pc in pc01 pc17; do bash "$lab/reseed.sh" "$state" "$pc"; done
     values() { for pc in pc01 pc08 pc09; do for v in DefaultDomainName AltDefaultDomainName; do
       echo "$pc $v $(bash "$lab/getvalue.sh" "$state" "$pc" lab "$v" 2>&1)"; done; done; }
     values >"$work/before"
@@ -285,7 +286,7 @@ CHECK
     diff "$work/before" "$work/after" >/dev/null || fail "values changed: $(diff "$work/before" "$work/after")"
     # pc, exit code, reason, DefaultDomainName before, offers: the first PCs of the records table.
     for want in pc01/0/ok/OLDDOM/NEWDOM pc02/8/wrong-domain// pc06/16/registry-unavailable// \
-      pc07/16/key-missing// pc09/0/ok/NEWDOM/OLDDOM; do
+      pc07/16/key-missing// pc09/0/ok/NEWDOM/OLDDOM pc17/0/ok/OLDDOM/NEWDOM; do
       pc=${want%%/*}
       got="$pc/$(field "$work/r.csv" "$pc" 4)/$(field "$work/r.csv" "$pc" 5)/$(field "$work/r.csv" "$pc" 9)/$(field "$work/r.csv" "$pc" 16)"
       [[ $got == "$want" ]] || fail "got $got, expected $want"
