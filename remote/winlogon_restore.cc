@@ -90,7 +90,10 @@ UpdateOutcome restoreDefaultDomain(CheckContext& check, const std::string& serve
     return UpdateOutcome::RegistryUnreachable;
   }
   // Every value is compared before any is written, so that a PC is put back whole or not at all.
+  // A PC that holds what the run found already (a restore run again after an interruption) has
+  // nothing to put back.
   bool asLeft = true;
+  bool asFound = true;
   for (const RestoredValue& value : RestoredValues) {
     const auto& recorded = request.*value.recorded;
     if (!recorded) continue;
@@ -99,6 +102,11 @@ UpdateOutcome restoreDefaultDomain(CheckContext& check, const std::string& serve
     record.*value.before = found;
     if (!auditOnly) record.*value.after = found;
     asLeft = asLeft && found == upperCase(recorded->after);
+    asFound = asFound && (recorded->before ? found == upperCase(*recorded->before) : !found);
+  }
+  if (asFound) {
+    record.restore = RestoreResult::NothingToRestore;
+    return UpdateOutcome::Done;
   }
   if (!asLeft) {
     record.restore = RestoreResult::ChangedSince;

@@ -12,7 +12,7 @@ namespace cairn {
 
 // Puts back check.options.restore on the PC and says in record.restore what it did: Done for
 // Restored, WouldRestore (auditOnly: the key is opened for reading and nothing is written) and
-// NothingToRestore; ValueUnwritable with ChangedSince when a value holds something else now
+// NothingToRestore (no value to put back, or the PC holds them already); ValueUnwritable with ChangedSince when a value holds something else now
 // (what it holds is recorded as its before and after), and the update's failures otherwise. A
 // value the recorded run found missing is deleted.
 UpdateOutcome restoreDefaultDomain(CheckContext& check, const std::string& serverPath);
