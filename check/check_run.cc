@@ -9,6 +9,7 @@
 #include "reach/target.h"
 #include "remote/identity_check.h"
 #include "remote/winlogon_audit.h"
+#include "remote/winlogon_restore.h"
 #include "remote/winlogon_update.h"
 
 namespace cairn {
@@ -42,13 +43,15 @@ std::int16_t updateResult(UpdateOutcome outcome) {
   return ExitRegistryAccess;
 }
 
-// Steps 4 and 5: the identity check and, with /S, the Winlogon update (or the fleet's audit).
+// Steps 4 and 5: the identity check and, with /S, the Winlogon update (or the fleet's audit or
+// restore).
 // The records of the identity check are released after the update, at the end of both.
 std::int16_t remoteChecks(CheckContext& check, const ResolvedTarget& target) {
   const ServerPath serverPath = makeServerPath(target.hostName, check.platform.console);
   NetRecords records(check.platform.netManagement);
   std::int16_t resultCode = identityResult(checkIdentity(check, target, serverPath, records));
   if (resultCode != 0) return resultCode;
+  if (check.options.restore) return updateResult(restoreDefaultDomain(check, serverPath.narrow));
   if (check.options.auditOnly) return updateResult(auditDefaultDomain(check, serverPath.narrow));
   if (!check.options.setDefaultDomain) return resultCode;
   return updateResult(updateDefaultDomain(check, serverPath.narrow, target.hostName));
@@ -57,6 +60,9 @@ std::int16_t remoteChecks(CheckContext& check, const ResolvedTarget& target) {
 }  // namespace
 
 int runCheck(RunOptions options, ReportPrinter& printer, Platform& platform, CheckRecord& record) {
+  // Values are put back only on the PC that had them: one that now reports another computer
+  // name is never written to.
+  if (options.restore) options.ignoreNameMismatch = false;
   CheckContext check{std::move(options), printer, platform, record};
   ResolvedTarget target;
   switch (resolveTarget(check, target)) {

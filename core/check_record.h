@@ -11,6 +11,15 @@
 
 namespace cairn {
 
+// What a restore of recorded values did, where the check was one (the fleet's --restore-from).
+enum class RestoreResult {
+  None,
+  Restored,      // every value put back as the recorded run found it
+  WouldRestore,  // as Restored, but only told (--audit)
+  ChangedSince,  // a value no longer holds what the recorded run left: nothing written
+  NothingToRestore,
+};
+
 struct CheckRecord {
   std::string addressText;  // the dotted address the host resolved to, empty before that
   // The platform call whose failure ended the check, None while nothing failed, and its status.
@@ -27,6 +36,7 @@ struct CheckRecord {
   // them: the policy's where it is set, else DefaultDomainName's. Known only where the values
   // were read and the policy looked for.
   std::optional<std::string> offers;
+  RestoreResult restore = RestoreResult::None;
 
   void failed(Step failedStep, Status failedStatus) {
     step = failedStep;

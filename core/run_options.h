@@ -2,9 +2,24 @@
 // check's command line, or the fleet command for each PC of its list).
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace cairn {
+
+// One Winlogon value as a --set-default run recorded it: what the run found (nothing where the
+// value did not exist) and what it left.
+struct RecordedValue {
+  std::optional<std::string> before;
+  std::string after;
+};
+
+// The values to put back (the fleet command's --restore-from): nothing for a value that the
+// recorded run left as it found it, or did not reach.
+struct RestoreRequest {
+  std::optional<RecordedValue> defaultDomain;
+  std::optional<RecordedValue> altDefaultDomain;
+};
 
 struct RunOptions {
   std::string hostText;             // /M value
@@ -20,6 +35,9 @@ struct RunOptions {
   // Read the Winlogon values and the policy into the record and write nothing (the fleet
   // command's --audit); it takes the place of /S.
   bool auditOnly = false;
+  // Put back what a --set-default run found, where the PC still holds what that run left; it
+  // takes the place of /S. With auditOnly, only tell what it would do.
+  std::optional<RestoreRequest> restore = std::nullopt;
 };
 
 }  // namespace cairn

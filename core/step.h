@@ -34,6 +34,8 @@
   X(ControlService, "ControlService")                                  \
   X(ServiceJournal, "journal")                                         \
   X(ServiceVerify, "verify")                                           \
+  X(DeleteDefaultDomainName, "RegDeleteValue DefaultDomainName")       \
+  X(DeleteAltDefaultDomainName, "RegDeleteValue AltDefaultDomainName") \
   /* the fleet could not start a worker for the PC */                  \
   X(StartWorker, "fork")
 

@@ -1,5 +1,7 @@
 #include "fleet/check_job.h"
 
+#include <algorithm>
+
 #include "check/check_run.h"
 #include "check/exit_codes.h"
 #include "fleet/record_fields.h"
@@ -12,13 +14,54 @@ namespace {
 
 using Json = RecordJson;
 
+// The values of a --restore-from job, and its outcome as the worker hands it back beside the
+// record's fields (the fleet command makes the reason field itself).
+constexpr const char* RecordedValuesKey = "recorded_values";
+constexpr const char* RestoreResultKey = "restore_result";
+
+// The restore outcomes as the worker hands them back.
+constexpr std::pair<RestoreResult, const char*> RestoreNames[] = {
+    {RestoreResult::None, ""},
+    {RestoreResult::Restored, "restored"},
+    {RestoreResult::WouldRestore, "would-restore"},
+    {RestoreResult::ChangedSince, "changed-since"},
+    {RestoreResult::NothingToRestore, "nothing-to-restore"},
+};
+
+Json jsonOf(const std::optional<RecordedValue>& value) {
+  if (!value) return nullptr;
+  return Json{{"before", value->before ? Json(*value->before) : Json(nullptr)},
+              {"after", value->after}};
+}
+
+std::optional<RecordedValue> recordedValueOf(const Json& json) {
+  if (json.is_null()) return std::nullopt;
+  RecordedValue value;
+  if (const Json& before = json.at("before"); !before.is_null())
+    value.before = before.get<std::string>();
+  value.after = json.at("after").get<std::string>();
+  return value;
+}
+
 }  // namespace
 
-std::string encodeJob(const FleetOptions& options, const std::string& hostValue) {
-  return Json{{"host", hostValue},      {"domain", options.domain},
-              {"ping", options.ping},   {"set", options.setDefault},
-              {"audit", options.audit}, {"ignore", options.ignoreName}}
-      .dump(-1, ' ', false, Json::error_handler_t::replace);
+std::string_view restoreResultName(RestoreResult result) {
+  for (const auto& [named, name] : RestoreNames) {
+    if (named == result) return name;
+  }
+  return {};
+}
+
+std::string encodeJob(const FleetOptions& options, const std::string& hostValue,
+                      const RestoreJob* restore) {
+  Json job{{"host", hostValue},         {"domain", options.domain}, {"ping", options.ping},
+           {"set", options.setDefault}, {"audit", options.audit},   {"ignore", options.ignoreName}};
+  if (restore) {
+    job["domain"] = restore->domain;
+    job[RecordedValuesKey] = {{"default", jsonOf(restore->request.defaultDomain)},
+                              {"alt", jsonOf(restore->request.altDefaultDomain)}};
+  }
+  return job.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string runCheckJob(const std::string& job, Platform& platform,
@@ -32,6 +75,9 @@ std::string runCheckJob(const std::string& job, Platform& platform,
   options.ignoreNameMismatch = in.at("ignore").get<bool>();
   options.auditOnly = in.at("audit").get<bool>();
   options.readLogonPolicy = true;
+  if (const auto restore = in.find(RecordedValuesKey); restore != in.end())
+    options.restore = RestoreRequest{recordedValueOf(restore->at("default")),
+                                     recordedValueOf(restore->at("alt"))};
   // A check in a worker never writes to the terminal or files the fleet command shares.
   ReportPrinter printer(platform.console, PrinterOutput::Discarded);
   PcRecord record;
@@ -52,6 +98,8 @@ std::string runCheckJob(const std::string& job, Platform& platform,
   for (const RecordField& field : recordFields()) {
     if (field.fromWorker) out[field.key] = field.value(record);
   }
+  if (record.check.restore != RestoreResult::None)
+    out[RestoreResultKey] = restoreResultName(record.check.restore);
   return out.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
@@ -63,6 +111,12 @@ std::optional<PcRecord> decodeCheckResult(const std::string& text) {
     if (!field.fromWorker) continue;
     const auto value = json.find(field.key);
     if (value == json.end() || !field.fromWorker(record, *value)) return std::nullopt;
+  }
+  if (const auto restore = json.find(RestoreResultKey); restore != json.end()) {
+    const auto named = std::find_if(std::begin(RestoreNames), std::end(RestoreNames),
+                                    [&](const auto& name) { return *restore == name.second; });
+    if (named == std::end(RestoreNames)) return std::nullopt;
+    record.check.restore = named->first;
   }
   return record;
 }

@@ -7,17 +7,24 @@
 
 #include "fleet/fleet_options.h"
 #include "fleet/pc_record.h"
+#include "fleet/restore_records.h"
 #include "platform/platform.h"
 #include "platform/workers.h"
 
 namespace cairn {
 
-std::string encodeJob(const FleetOptions& options, const std::string& hostValue);
+// The job of one PC; with restore (--restore-from), the values to put back, for the domain the
+// recorded run was given.
+std::string encodeJob(const FleetOptions& options, const std::string& hostValue,
+                      const RestoreJob* restore = nullptr);
 
 // Runs the job on platform and encodes its result. Nothing is printed and no title is set.
 // Before each step that can keep it waiting, the check hands progress the step and the address
 // it has so far (see fleet/step_reports.h).
 std::string runCheckJob(const std::string& job, Platform& platform, const WorkerProgress& progress);
+
+// The reason a restore's outcome gives its record ("restored", ...); empty for None.
+std::string_view restoreResultName(RestoreResult result);
 
 // A record with the fields the worker's check filled in, or nothing for a text that is no
 // whole result (a child that died while writing it).

@@ -21,6 +21,8 @@ add_library(cairn_fleet STATIC
   fleet/pc_list.cc
   fleet/pc_record.cc
   fleet/record_fields.cc
+  fleet/record_merge.cc
+  fleet/restore_records.cc
   fleet/progress.cc
   fleet/reasons.cc
   fleet/safe_cell.cc

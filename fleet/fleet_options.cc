@@ -31,15 +31,16 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   // GNU-style options on every system: "/path/list.txt" is a file, never a switch.
   app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("cairnmark-fleet ") + CairnmarkVersion);
-  app.add_option("--domain", domainValue, "the target domain (as /T)")->required();
+  app.add_option("--domain", domainValue,
+                 "the target domain (as /T); with --restore-from, the one its records must name");
   app.add_flag("--ping", options.ping, "ping each PC first (as /P)");
   auto* setDefault = app.add_flag("--set-default", options.setDefault,
                                   "make the target domain the logon screen's default (as /S)");
   app.add_flag("--audit", options.audit,
                "read each PC's Winlogon values and logon-domain policy, and write nothing")
       ->excludes(setDefault);
-  app.add_flag("--ignore-name", options.ignoreName,
-               "a different computer name does not fail a PC (as /I)");
+  auto* ignoreName = app.add_flag("--ignore-name", options.ignoreName,
+                                  "a different computer name does not fail a PC (as /I)");
   app.add_option("--jobs", options.jobs, "PCs checked at once")
       ->check(CLI::Range(1, MaxJobs))
       ->capture_default_str();
@@ -50,18 +51,25 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   app.add_option("--csv", options.csvPath, "append a CSV row per PC to FILE");
   app.add_option("--jsonl", options.jsonlPath, "append a JSON object per PC to FILE");
   app.add_option("--html", options.htmlPath, "write a page with a chart and every record");
-  app.add_flag("--resume", options.resume,
-               "skip the PCs already recorded in the --csv or --jsonl file, and append");
+  auto* resume =
+      app.add_flag("--resume", options.resume,
+                   "skip the PCs already recorded in the --csv or --jsonl file, and append");
   app.add_flag("--quiet", options.quiet, "print only the summary");
   auto* pcOption =
       app.add_option("--pc", options.pcs, "a PC to check (repeatable)")->allow_extra_args(false);
-  app.add_option("LIST_FILE", options.listPath,
-                 "one PC per line, as /M takes it; - reads standard input")
-      ->excludes(pcOption);
+  auto* listOption = app.add_option("LIST_FILE", options.listPath,
+                                    "one PC per line, as /M takes it; - reads standard input")
+                         ->excludes(pcOption);
+  app.add_option("--restore-from", options.restorePath,
+                 "put back the values a --set-default run recorded in this --jsonl FILE, on "
+                 "each PC that still holds what that run left")
+      ->excludes(setDefault, ignoreName, resume, pcOption, listOption);
   try {
     app.parse(argc, argv);
-    options.domain = targetDomainOf(domainValue);
-    if (options.listPath.empty() && options.pcs.empty())
+    const bool restore = !options.restorePath.empty();
+    if (domainValue.empty() && !restore) throw CLI::RequiredError("--domain");
+    if (!domainValue.empty()) options.domain = targetDomainOf(domainValue);
+    if (!restore && options.listPath.empty() && options.pcs.empty())
       throw CLI::RequiredError("a LIST_FILE, - or --pc NAME");
     if (options.resume && options.csvPath.empty() && options.jsonlPath.empty())
       throw CLI::ValidationError("--resume", "needs a --csv or --jsonl file to resume");

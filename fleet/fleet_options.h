@@ -12,11 +12,13 @@ inline constexpr int MaxJobs = 4096;
 inline constexpr double DefaultDeadlineSeconds = 60;
 
 struct FleetOptions {
-  std::string domain;  // the target domain, already cut to its NetBIOS form
+  std::string domain;  // the target domain, already cut to its NetBIOS form; may be empty with
+                       // --restore-from, whose records name theirs
   bool ping = false;
   bool setDefault = false;
   bool ignoreName = false;
-  bool audit = false;  // read the values and the policy, write nothing
+  bool audit = false;       // read the values and the policy, write nothing
+  std::string restorePath;  // --restore-from: the records of a --set-default run to undo
   int jobs = DefaultJobs;
   double deadlineSeconds = DefaultDeadlineSeconds;
   std::string csvPath;

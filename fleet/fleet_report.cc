@@ -1,78 +1,18 @@
 #include "fleet/fleet_report.h"
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <set>
 #include <sstream>
 
-#include "core/text.h"
 #include "fleet/fleet_options.h"
 #include "fleet/html_report.h"
 #include "fleet/pc_list.h"
-#include "fleet/record_fields.h"
 #include "fleet/record_files.h"
+#include "fleet/record_merge.h"
 #include "fleet/summary.h"
 
 namespace cairn {
 namespace {
-
-struct Unreadable {
-  std::string where;  // FILE:LINE, or FILE for a file with no record
-  std::string cause;
-};
-
-struct Merged {
-  std::vector<PcRecord> records;          // the latest of each PC, in the order first met
-  std::map<std::string, std::size_t> at;  // a PC's upper-cased name to its place in records
-  std::vector<Unreadable> unreadable;
-  std::size_t read = 0;
-};
-
-void take(Merged& merged, PcRecord record) {
-  const auto [place, added] = merged.at.emplace(upperCase(record.pc), merged.records.size());
-  if (added) {
-    merged.records.push_back(std::move(record));
-    return;
-  }
-  // Of two records that started at the same moment, the one read later counts.
-  PcRecord& kept = merged.records[place->second];
-  if (record.started >= kept.started) kept = std::move(record);
-}
-
-// Every line of one file; the cause when the file cannot be read at all.
-std::string readRecords(const std::string& path, Merged& merged) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(path, ignored)) return path + ": a directory, not records";
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return path + ": cannot read the records";
-  std::string line;
-  std::size_t number = 0;
-  std::size_t records = 0;
-  while (std::getline(in, line)) {
-    ++number;
-    const bool torn = in.eof();  // the last line has no line end
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty()) continue;
-    const auto json = RecordJson::parse(line, nullptr, false);
-    std::string cause;
-    std::optional<PcRecord> record;
-    if (json.is_discarded())
-      cause = torn ? "a last line cut short" : "not a JSON record (a file of another tool?)";
-    else
-      record = recordOfJson(json, cause);
-    if (!record) {
-      merged.unreadable.push_back({path + ":" + std::to_string(number), cause});
-      continue;
-    }
-    ++records;
-    ++merged.read;
-    take(merged, std::move(*record));
-  }
-  if (records == 0 && number == 0) merged.unreadable.push_back({path, "holds no record"});
-  return {};
-}
 
 std::string domainsOf(const std::vector<PcRecord>& records) {
   std::set<std::string> domains;
@@ -135,9 +75,9 @@ ReportCommand readReportCommand(int argc, const char* const* argv) {
 }
 
 int runReport(const ReportOptions& options, std::ostream& out, std::ostream& err) {
-  Merged merged;
+  MergedRecords merged;
   for (const std::string& path : options.recordPaths) {
-    if (const std::string error = readRecords(path, merged); !error.empty()) {
+    if (const std::string error = readRecordFile(path, merged); !error.empty()) {
       err << "cairnmark-fleet report: " << error << '\n';
       return FleetExitCannotRun;
     }
@@ -147,7 +87,7 @@ int runReport(const ReportOptions& options, std::ostream& out, std::ostream& err
     err << "cairnmark-fleet report: " << error << '\n';
     return FleetExitCannotRun;
   }
-  for (const Unreadable& bad : merged.unreadable)
+  for (const UnreadableRecord& bad : merged.unreadable)
     err << "cairnmark-fleet report: " << bad.where << ": " << bad.cause << "; not counted\n";
   FleetSummary summary;
   summary.fromRecords = true;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "check/exit_codes.h"
 #include "fleet/check_job.h"
@@ -12,6 +13,7 @@
 #include "fleet/progress.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
+#include "fleet/restore_records.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -57,7 +59,9 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime st
   record.line = entry.line;
   record.started = started;
   record.ms = ms;
-  if (decoded) {
+  if (decoded && record.check.restore != RestoreResult::None) {
+    record.reason = restoreResultName(record.check.restore);
+  } else if (decoded) {
     record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
   } else if (result.end == WorkerEnd::StoppedAtDeadline) {
     record.exitCode = StoppedExitCode;
@@ -92,17 +96,28 @@ PcRecord badValueRecord(const ListEntry& entry) {
   return recordWithoutCheck(entry, ExitBadValue, Step::None, StatusSuccess);
 }
 
+// A PC on which the recorded run changed nothing: there is nothing to compare, so it is not
+// contacted.
+PcRecord nothingToRestoreRecord(const ListEntry& entry) {
+  PcRecord record = recordWithoutCheck(entry, ExitSuccess, Step::None, StatusSuccess);
+  record.reason = ReasonNothingToRestore;
+  return record;
+}
+
 class FleetRun {
  public:
   FleetRun(const FleetOptions& options, Workers& workers, FleetStreams streams, PcList& list,
-           const std::function<void()>& firstSmbAnswer)
+           const std::function<void()>& firstSmbAnswer, const std::vector<RestoreJob>& restores)
       : options_(options),
         workers_(workers),
         streams_(streams),
         list_(list),
         firstSmbAnswer_(firstSmbAnswer),
         progress_(streams.out, streams.outIsTerminal && !options.quiet) {
-    summary_.audit = options.audit;
+    // An audit of a restore says what it would put back, not what a --set-default run would do.
+    summary_.audit = options.audit && options.restorePath.empty();
+    for (const RestoreJob& job : restores)
+      restores_.emplace(listedPc(job.pc).value_or(job.pc), job);
   }
 
   int run() {
@@ -110,7 +125,7 @@ class FleetRun {
       streams_.err << "cairnmark-fleet: " << error << '\n';
       return FleetExitCannotRun;
     }
-    progress_.setTotal(countListed(options_));
+    progress_.setTotal(restores_.empty() ? countListed(options_) : restores_.size());
     for (startMore(); workers_.running() > 0; startMore()) {
       for (const WorkerResult& result : workers_.wait()) finished(result);
       if (workers_.interrupted()) summary_.interrupted = true;
@@ -133,9 +148,19 @@ class FleetRun {
  private:
   std::string open() {
     std::string error = files_.open(options_, list_);
-    if (error.empty()) error = html_.open(options_.htmlPath, options_.domain);
+    if (error.empty()) error = html_.open(options_.htmlPath, pageDomains());
     summary_.alreadyRecorded = files_.alreadyRecorded();
     return error;
+  }
+
+  // A restore without --domain is of the domains its records name.
+  std::string pageDomains() const {
+    if (!options_.domain.empty()) return options_.domain;
+    std::set<std::string> domains;
+    for (const auto& [pc, job] : restores_) domains.insert(job.domain);
+    std::string text;
+    for (const std::string& domain : domains) text += (text.empty() ? "" : ", ") + domain;
+    return text;
   }
 
   void startMore() {
@@ -144,11 +169,17 @@ class FleetRun {
       std::optional<ListEntry> entry = deferred_ ? std::move(deferred_) : list_.next();
       deferred_.reset();
       if (!entry) return;
+      const RestoreJob* restore = restoreOf(entry->listed);
+      // A line the recorded run could not take was never contacted, and so changed nothing.
+      if (restore && !restore->anyChange()) {
+        write(nothingToRestoreRecord(*entry));
+        continue;
+      }
       if (!entry->wellFormed) {
         write(badValueRecord(*entry));
         continue;
       }
-      if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue))) {
+      if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue, restore))) {
         // Out of processes: try again once a running check has ended; with none running, the
         // PC cannot be checked at all.
         if (workers_.running() > 0) {
@@ -175,12 +206,18 @@ class FleetRun {
     }
   }
 
+  const RestoreJob* restoreOf(const std::string& listed) const {
+    const auto found = restores_.find(listed);
+    return found == restores_.end() ? nullptr : &found->second;
+  }
+
   void write(PcRecord record) {
-    record.domain = options_.domain;
+    const RestoreJob* restore = restoreOf(record.pc);
+    record.domain = restore ? restore->domain : options_.domain;
     if (files_.failed()) ++summary_.unrecorded;
     reportWriteError(files_.write(record));
     reportWriteError(html_.addRow(record));
-    summary_.add(record, options_.domain);
+    summary_.add(record, record.domain);
     progress_.update(summary_.checked, summary_.passed, summary_.failed(), secondsSinceStart());
   }
 
@@ -208,6 +245,7 @@ class FleetRun {
   FleetSummary summary_;
   std::map<std::uint64_t, Pending> pending_;
   std::optional<ListEntry> deferred_;
+  std::map<std::string, RestoreJob> restores_;  // by the PC's listed text
   std::uint64_t nextId_ = 1;
   Clock::time_point start_ = Clock::now();
 };
@@ -216,6 +254,27 @@ class FleetRun {
 
 int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams,
              const std::function<void()>& firstSmbAnswer) {
+  if (!options.restorePath.empty()) {
+    // A file that cannot be trusted whole is not used at all, so nothing is written to any PC
+    // for a record that may be another tool's, torn or of another domain.
+    std::vector<RestoreJob> jobs;
+    const std::vector<std::string> errors =
+        readRestoreJobs(options.restorePath, options.domain, jobs);
+    constexpr std::size_t Shown = 10;
+    for (std::size_t i = 0; i < errors.size() && i < Shown; ++i)
+      streams.err << "cairnmark-fleet: " << errors[i] << '\n';
+    if (errors.size() > Shown)
+      streams.err << "cairnmark-fleet: and " << errors.size() - Shown << " more lines like these\n";
+    if (!errors.empty()) {
+      streams.err << "cairnmark-fleet: " << options.restorePath
+                  << ": nothing restored; no PC was contacted\n";
+      return FleetExitCannotRun;
+    }
+    std::vector<std::string> pcs;
+    for (const RestoreJob& job : jobs) pcs.push_back(job.pc);
+    PcList list(std::move(pcs));
+    return FleetRun(options, workers, streams, list, firstSmbAnswer, jobs).run();
+  }
   std::ifstream file;
   if (options.pcs.empty() && options.listPath != "-") {
     // A directory opens as a stream that reads as an empty list, which would pass as a run.
@@ -232,7 +291,7 @@ int runFleet(const FleetOptions& options, Workers& workers, FleetStreams streams
   }
   PcList list = !options.pcs.empty() ? PcList(options.pcs)
                                      : PcList(options.listPath == "-" ? streams.input : file);
-  return FleetRun(options, workers, streams, list, firstSmbAnswer).run();
+  return FleetRun(options, workers, streams, list, firstSmbAnswer, {}).run();
 }
 
 }  // namespace cairn

@@ -76,7 +76,8 @@ std::string_view reasonFor(int exitCode, Step step, Status status) {
 bool reasonShowsSmbAnswer(std::string_view reason) {
   for (const std::string_view unanswered : std::initializer_list<std::string_view>{
            "bad-value", "not-resolved", "no-echo-reply", "no-answer", "connection-refused",
-           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed, ReasonLocalResources}) {
+           "module-missing", ReasonStoppedAtDeadline, ReasonCrashed, ReasonLocalResources,
+           ReasonNothingToRestore}) {
     if (reason == unanswered) return false;
   }
   return true;
@@ -112,6 +113,11 @@ std::string_view nextStep(std::string_view reason) {
       {"stopped-at-deadline", "the PC answers too slowly: check it again with a longer --deadline"},
       {"crashed", "report the record to the developers, then check the PC again"},
       {"local-resources", "this machine ran short: check the PC again with fewer --jobs"},
+      {"restored", "nothing to do: the values are back as the recorded run found them"},
+      {"would-restore", "run the same command without --audit to put the values back"},
+      {"changed-since",
+       "the values were changed after the recorded run and were left alone: check the PC"},
+      {"nothing-to-restore", "nothing to do: the recorded run changed nothing there"},
   };
   for (const Step& step : Steps) {
     if (step.reason == reason) return step.next;

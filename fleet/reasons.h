@@ -18,6 +18,8 @@ inline constexpr int CrashedExitCode = CrashExitCode;  // as a crashed single ch
 inline constexpr std::string_view ReasonStoppedAtDeadline = "stopped-at-deadline";
 inline constexpr std::string_view ReasonCrashed = "crashed";
 inline constexpr std::string_view ReasonLocalResources = "local-resources";
+// A --restore-from record whose recorded run changed nothing on the PC: no check was made.
+inline constexpr std::string_view ReasonNothingToRestore = "nothing-to-restore";
 
 std::string_view reasonFor(int exitCode, Step step, Status status);
 

@@ -43,7 +43,10 @@ UpdateOutcome readWinlogonValues(CheckContext& check, const OpenRegKey& root) {
 
 UpdateOutcome auditDefaultDomain(CheckContext& check, const std::string& serverPath) {
   OpenRegKey root(check.platform.registry);
-  if (const Status status = root.connect(serverPath); status != StatusSuccess) {
+  // A trigger-started RemoteRegistry comes up as a --set-default run would find it, so that the
+  // audit counts such a PC as readable, as that run would.
+  if (const Status status = connectWaitingForTriggerStart(check, root, serverPath);
+      status != StatusSuccess) {
     check.record.failed(Step::RegConnectRegistry, status);
     return UpdateOutcome::RegistryUnreachable;
   }

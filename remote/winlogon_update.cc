@@ -106,6 +106,8 @@ UpdateOutcome updateWinlogonKey(CheckContext& check, const OpenRegKey& root) {
 constexpr unsigned TriggerStartStepMs = 250;
 constexpr unsigned TriggerStartBoundMs = 10000;
 
+}  // namespace
+
 Status connectWaitingForTriggerStart(CheckContext& check, OpenRegKey& root,
                                      const std::string& serverPath) {
   const auto deadline =
@@ -119,8 +121,6 @@ Status connectWaitingForTriggerStart(CheckContext& check, OpenRegKey& root,
   }
   return status;
 }
-
-}  // namespace
 
 // The status of the read is not trusted: only the buffer tells; it is kept for the record.
 std::string readDomainValue(Registry& registry, RegKey key, const char* valueName, Status& status) {

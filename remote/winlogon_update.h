@@ -18,6 +18,11 @@ enum class UpdateOutcome { Done, RegistryUnreachable, ValueUnreadable, ValueUnwr
 // left the buffer untouched, with the read's status in status.
 std::string readDomainValue(Registry& registry, RegKey key, const char* valueName, Status& status);
 
+// Connects to the PC's registry, waiting a bounded time while a trigger-started RemoteRegistry
+// comes up (the PC answers that its pipe is busy meanwhile).
+Status connectWaitingForTriggerStart(CheckContext& check, OpenRegKey& root,
+                                     const std::string& serverPath);
+
 // With options.readLogonPolicy, also reads the logon-domain policy into the record over the same
 // connection.
 UpdateOutcome updateDefaultDomain(CheckContext& check, const std::string& serverPath,

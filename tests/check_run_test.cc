@@ -655,6 +655,13 @@ TEST(AuditTest, ReadsValuesAndPolicyAndNeverWrites) {
                                     "OLDDOM",
                                     "NEWDOM",
                                     "NEWDOM"},
+                                   {"trigger start under way",
+                                    {{"DefaultDomainName", old}, {"AltDefaultDomainName", target}},
+                                    {{"RegConnectRegistryA", {1, 1}}},
+                                    0,
+                                    "OLDDOM",
+                                    "NEWDOM",
+                                    "NEWDOM"},
                                    {"policy wins",
                                     {{"DefaultDomainName", target},
                                      {"AltDefaultDomainName", target},
@@ -719,6 +726,85 @@ TEST(AuditTest, ReadsValuesAndPolicyAndNeverWrites) {
       }
     }
   }
+}
+
+// The fleet's restore of recorded values: a PC is put back whole only where every value still
+// holds what the recorded run left (compared upper-cased, as the update reads), on the PC that
+// had them, and an audit of it writes nothing.
+TEST(RestoreTest, PutsBackOnlyWhatTheRecordedRunLeft) {
+  using Values = std::map<std::string, std::string>;
+  struct Case {
+    const char* name;
+    Values values;
+    RestoreRequest request;
+    bool audit;
+    std::map<std::string, std::deque<int>> failing;
+    int exitCode;
+    RestoreResult result;
+    Values valuesAfter;
+    std::optional<std::string> before, after;
+  };
+  const std::string old("OLDDOM", 7), target("newdom", 7), other("OTHER", 6);
+  const RecordedValue changed{"OLDDOM", "NEWDOM"};
+  const RestoreRequest both{changed, changed};
+  const Values left{{"DefaultDomainName", target}, {"AltDefaultDomainName", target}};
+  const Values found{{"DefaultDomainName", old}, {"AltDefaultDomainName", old}};
+  // clang-format off
+  for (const Case& c : std::initializer_list<Case>{
+      {"still as left", left, both, false, {}, 0, RestoreResult::Restored, found, "NEWDOM", "OLDDOM"},
+      {"one value changed since", {{"DefaultDomainName", target}, {"AltDefaultDomainName", other}},
+       both, false, {}, 64, RestoreResult::ChangedSince,
+       {{"DefaultDomainName", target}, {"AltDefaultDomainName", other}}, "NEWDOM", "NEWDOM"},
+      {"value deleted since", {{"AltDefaultDomainName", target}}, both, false, {}, 64,
+       RestoreResult::ChangedSince, {{"AltDefaultDomainName", target}}, std::nullopt, std::nullopt},
+      {"value the run created", left, {RecordedValue{std::nullopt, "NEWDOM"}, std::nullopt}, false,
+       {}, 0, RestoreResult::Restored, {{"AltDefaultDomainName", target}}, "NEWDOM", std::nullopt},
+      {"put back already", found, both, false, {}, 0, RestoreResult::NothingToRestore, found,
+       "OLDDOM", "OLDDOM"},
+      {"write refused", left, both, false, {{"RegSetValueExA", {0}}}, 64, RestoreResult::None, left,
+       "NEWDOM", "NEWDOM"},
+      {"unreadable", left, both, false, {{"RegQueryValueExA", {1}}}, 32, RestoreResult::None, left,
+       std::nullopt, std::nullopt},
+      {"audit", left, both, true, {}, 0, RestoreResult::WouldRestore, left, "NEWDOM", std::nullopt},
+      {"audit, changed since", {{"DefaultDomainName", other}, {"AltDefaultDomainName", target}},
+       both, true, {}, 64, RestoreResult::ChangedSince,
+       {{"DefaultDomainName", other}, {"AltDefaultDomainName", target}}, "OTHER", std::nullopt},
+  }) {
+    // clang-format on
+    FakePlatform fake;
+    fake.values = c.values;
+    fake.failing = c.failing;
+    WriteForbiddingRegistry forbidding(fake);
+    Platform platform{fake,
+                      fake,
+                      fake,
+                      fake,
+                      c.audit ? static_cast<Registry&>(forbidding) : fake,
+                      fake.serviceControl};
+    RunOptions options{"PC01", "NEWDOM"};
+    options.restore = c.request;
+    options.auditOnly = c.audit;
+    CheckRecord record;
+    ReportPrinter printer(fake.platform.console, PrinterOutput::Discarded);
+    EXPECT_EQ(runCheck(options, printer, platform, record), c.exitCode) << c.name;
+    EXPECT_EQ(record.restore, c.result) << c.name;
+    EXPECT_EQ(fake.values, c.valuesAfter) << c.name;
+    EXPECT_EQ(record.defaultDomainBefore, c.before) << c.name;
+    EXPECT_EQ(record.defaultDomainAfter, c.after) << c.name;
+    EXPECT_TRUE(fake.leftClean()) << c.name;
+  }
+  // A PC that reports another computer name is never touched, whatever the options say.
+  FakePlatform renamed;
+  renamed.computerName = u"PC99";
+  RunOptions options{"PC01", "NEWDOM"};
+  options.restore = both;
+  options.ignoreNameMismatch = true;
+  CheckRecord record;
+  ReportPrinter printer(renamed.platform.console, PrinterOutput::Discarded);
+  EXPECT_EQ(runCheck(options, printer, renamed.platform, record), 4);
+  EXPECT_EQ(std::count_if(renamed.log.begin(), renamed.log.end(),
+                          [](const std::string& call) { return call.rfind("Reg", 0) == 0; }),
+            0);
 }
 }  // namespace
 }  // namespace cairn::fakes

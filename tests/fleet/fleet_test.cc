@@ -164,6 +164,10 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--domain", "newdom", "--audit", "--set-default", "list.txt"}, 2},
            {{"--domain", "sixteen-letters-domain", "list.txt"}, 2},
            {{"list.txt"}, 2},
+           {{"--restore-from", "r.jsonl", "--audit"}, 0},
+           {{"--restore-from", "r.jsonl", "--set-default"}, 2},
+           {{"--restore-from", "r.jsonl", "--ignore-name"}, 2},
+           {{"--restore-from", "r.jsonl", "list.txt"}, 2},
        }) {
     std::vector<const char*> argv{"cairnmark-fleet"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
@@ -445,6 +449,72 @@ TEST(FleetTest, BadInputGivesAnErrorOrABadValueRecord) {
       exits += std::to_string(nlohmann::json::parse(line).at("exit_code").get<int>()) + " ";
     EXPECT_EQ(exits, c.recordedExits) << c.name;
   }
+  std::filesystem::remove_all(dir);
+}
+
+// --restore-from: each PC by its latest record, a PC the recorded run changed nothing on left
+// uncontacted, the values travelling to the worker; and a file that cannot be trusted whole is
+// refused before any PC is contacted, naming its line.
+TEST(FleetTest, RestoreFromRecordsTrustsOnlyAWholeFile) {
+  const auto dir = std::filesystem::temp_directory_path() / "cairn-fleet-restore";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  const auto record = [](const char* pc, const char* domain, const char* before, const char* after,
+                         int second) {
+    PcRecord r;
+    r.pc = pc;
+    r.reason = "ok";
+    r.domain = domain;
+    if (after) r.check.defaultDomainBefore = before, r.check.defaultDomainAfter = after;
+    r.started =
+        std::chrono::sys_days(std::chrono::year(2026) / 12 / 7) + std::chrono::seconds(second);
+    return jsonLine(r) + "\n";
+  };
+  const std::string good = record("pc01", "NEWDOM", "LEGACY", "OLDDOM", 20) +
+                           record("pc01", "NEWDOM", "NEWDOM", "NEWDOM", 10) +
+                           record("pc02", "", nullptr, nullptr, 10) +
+                           record("two words", "", nullptr, nullptr, 10);
+  struct Case {
+    const char* name;
+    std::string text;
+    std::string domain;
+    int exitCode;
+    const char* said;  // on standard error, or the reasons recorded
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"latest of each", good, "NEWDOM", 0, "nothing-to-restore nothing-to-restore restored "},
+           {"another tool", "pc,exit_code\npc01,0\n", "", 2, "r.jsonl:1: not a JSON record"},
+           {"unknown field",
+            good + R"({"pc":"pc03","colour":"red"})"
+                   "\n",
+            "", 2, "r.jsonl:5: unknown field \"colour\""},
+           {"torn last line", good + good.substr(0, 30), "", 2, "r.jsonl:5: a last line cut short"},
+           {"empty", "", "", 2, "r.jsonl: holds no record"},
+           {"blank lines", "\n\n", "", 2, "r.jsonl: holds no record"},
+           {"another domain", good, "OLDDOM", 2,
+            "r.jsonl:1: a record of --domain NEWDOM, not OLDDOM"},
+           {"no domain", good, "", 2, "r.jsonl:3: the record names no domain; give --domain"},
+       }) {
+    std::ofstream(dir / "r.jsonl", std::ios::binary) << c.text;
+    const std::string jsonl = (dir / "out.jsonl").string();
+    std::filesystem::remove(jsonl);
+    FleetOptions options;
+    options.domain = c.domain;
+    options.restorePath = (dir / "r.jsonl").string();
+    options.jsonlPath = jsonl;
+    std::istringstream none;
+    std::ostringstream out, err;
+    InProcessWorkers workers;
+    EXPECT_EQ(runFleet(options, workers, {none, out, err}), c.exitCode) << c.name << err.str();
+    std::string said = err.str();
+    std::istringstream records(readFile(jsonl));
+    for (std::string line; std::getline(records, line);)
+      said += nlohmann::json::parse(line).at("reason").get<std::string>() + " ";
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.name << "\n" << said;
+    EXPECT_EQ(c.exitCode == 2, readFile(jsonl).empty()) << c.name;
+  }
+  for (const char* reason : {"restored", "would-restore", "changed-since", "nothing-to-restore"})
+    EXPECT_NE(nextStep(reason), "") << reason;
   std::filesystem::remove_all(dir);
 }
 

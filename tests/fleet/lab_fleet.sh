@@ -19,6 +19,9 @@
 #   cells        a Winlogon value holding a formula and escape bytes: the CSV cell, the page's
 #                cell and the JSON value
 #   audit        --audit of every lab PC: each record, and every PC's values unchanged afterwards
+#   restore      a --set-default wave, one PC changed by hand since, then --restore-from: --audit
+#                changes nothing, the untouched PC gets its values back, the changed one and a
+#                PC that now reports another name are left alone (values read on the PCs)
 #   recipe       doc/multi-site.md's GNU parallel recipe over two halves of the list, run locally
 #                (--sshlogin :): the merged report equals the report of one run over the whole list
 set -euo pipefail
@@ -273,7 +276,8 @@ CHECK
     ;;
   audit)
     grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/list"
-    bash "$lab/reseed.sh" "$state" pc01
+    echo pc17 >>"$work/list"  # a trigger start, which the audit waits for as --set-default does
+    for pc in pc01 pc17; do bash "$lab/reseed.sh" "$state" "$pc"; done
     values() { for pc in pc01 pc08 pc09; do for v in DefaultDomainName AltDefaultDomainName; do
       echo "$pc $v $(bash "$lab/getvalue.sh" "$state" "$pc" lab "$v" 2>&1)"; done; done; }
     values >"$work/before"
@@ -282,13 +286,36 @@ CHECK
     diff "$work/before" "$work/after" >/dev/null || fail "values changed: $(diff "$work/before" "$work/after")"
     # pc, exit code, reason, DefaultDomainName before, offers: the first PCs of the records table.
     for want in pc01/0/ok/OLDDOM/NEWDOM pc02/8/wrong-domain// pc06/16/registry-unavailable// \
-      pc07/16/key-missing// pc09/0/ok/NEWDOM/OLDDOM; do
+      pc07/16/key-missing// pc09/0/ok/NEWDOM/OLDDOM pc17/0/ok/OLDDOM/NEWDOM; do
       pc=${want%%/*}
       got="$pc/$(field "$work/r.csv" "$pc" 4)/$(field "$work/r.csv" "$pc" 5)/$(field "$work/r.csv" "$pc" 9)/$(field "$work/r.csv" "$pc" 16)"
       [[ $got == "$want" ]] || fail "got $got, expected $want"
     done
     [[ -z $(awk -F, 'NR > 1 && ($11 != "" || $12 != "")' "$work/r.csv") ]] || fail "an audit record has an after value"
     grep -q '^audit, nothing written: ' "$work/out" || fail "summary: $(cat "$work/out")"
+    ;;
+  restore)
+    for pc in pc01 pc24; do bash "$lab/reseed.sh" "$state" "$pc"; done
+    values() { for pc in pc01 pc24; do for v in DefaultDomainName AltDefaultDomainName; do
+      echo "$pc $v $(bash "$lab/getvalue.sh" "$state" "$pc" lab "$v" 2>&1)"; done; done; }
+    values >"$work/seeded"
+    printf 'pc01\npc24\npc08\n' >"$work/list"
+    run "$fleet" --domain newdom --set-default --jsonl "$work/wave.jsonl" "$work/list" >/dev/null || true
+    bash "$lab/setvalue.sh" "$state" pc24 lab AltDefaultDomainName BYHAND
+    # pc03 is served by PC01's smbd and reports its name: a record of it is never put back.
+    sed -n 's/^{"pc":"pc01",/{"pc":"pc03",/p' "$work/wave.jsonl" >>"$work/wave.jsonl"
+    values >"$work/changed"
+    reasons() { cut -d, -f1,5 "$1" | tail -n +2 | sort | tr '\n' ' '; }
+    run "$fleet" --restore-from "$work/wave.jsonl" --audit --csv "$work/audit.csv" >/dev/null || true
+    values | diff "$work/changed" - || fail "--audit changed values"
+    [[ $(reasons "$work/audit.csv") == "pc01,would-restore pc03,name-mismatch pc08,nothing-to-restore pc24,changed-since " ]] ||
+      fail "audit: $(reasons "$work/audit.csv")"
+    run "$fleet" --restore-from "$work/wave.jsonl" --domain newdom --csv "$work/r.csv" >"$work/out" || true
+    [[ $(reasons "$work/r.csv") == "pc01,restored pc03,name-mismatch pc08,nothing-to-restore pc24,changed-since " ]] ||
+      fail "restore: $(reasons "$work/r.csv")"
+    want=$(grep pc01 "$work/seeded"; grep pc24 "$work/changed")
+    [[ $(values) == "$want" ]] || fail "values after the restore: $(values)"
+    [[ $(field "$work/r.csv" pc24 10) == BYHAND ]] || fail "changed-since does not show the value found"
     ;;
   recipe)
     grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/all.txt"
