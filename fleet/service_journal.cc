@@ -1,6 +1,7 @@
 #include "fleet/service_journal.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <nlohmann/json.hpp>
@@ -86,7 +87,8 @@ JournalContents readJournal(std::istream& in) {
     const std::string error = take(line, contents.pending);
     if (last && !error.empty()) break;
     if (!error.empty()) {
-      contents.error = std::to_string(number) + ": " + error;
+      contents.error = error + " (not a journal of this program)";
+      contents.errorLine = number;
       break;
     }
   }
@@ -94,13 +96,22 @@ JournalContents readJournal(std::istream& in) {
 }
 
 JournalContents readJournalFile(const std::string& path) {
+  std::error_code ignored;
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // A directory opens as a stream that reads as an empty journal.
+  if (!in || std::filesystem::is_directory(path, ignored)) {
     JournalContents contents;
-    contents.error = "cannot be read";
+    contents.error = "the journal cannot be read";
     return contents;
   }
-  return readJournal(in);
+  JournalContents contents = readJournal(in);
+  if (in.bad()) contents.error = "the journal cannot be read";
+  return contents;
+}
+
+std::string journalError(const std::string& path, const JournalContents& contents) {
+  return path + (contents.errorLine > 0 ? ":" + std::to_string(contents.errorLine) : "") + ": " +
+         contents.error;
 }
 
 }  // namespace cairn

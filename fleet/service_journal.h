@@ -35,8 +35,12 @@ struct JournalContents {
   // The last line has no line end: a write cut short, whose change was never made (a change
   // waits for its line to be on the disk). The next line appended must start a line of its own.
   bool endsMidLine = false;
-  std::string error;  // "LINE: what is wrong", for a line no journal holds; empty when all read
+  std::string error;          // what is wrong, for a line no journal holds; empty when all was read
+  std::size_t errorLine = 0;  // the line it is on, 0 for the file as a whole
 };
+
+// The error as a message names it: "FILE:LINE: what is wrong", or "FILE: what is wrong".
+std::string journalError(const std::string& path, const JournalContents& contents);
 
 // Reads a journal. Blank lines are skipped, and a last line cut short is ignored.
 JournalContents readJournal(std::istream& in);

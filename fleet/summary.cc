@@ -17,7 +17,8 @@ void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) 
     else
       ++wouldChange;
   }
-  if (reasonIsServiceTrouble(record.reason)) serviceTrouble.push_back(record.pc + "  " + record.reason);
+  if (reasonIsServiceTrouble(record.reason))
+    serviceTrouble.push_back(record.pc + "  " + record.reason);
   ++checked;
   if (record.exitCode == 0) ++passed;
   ++byExitCode[record.exitCode];
