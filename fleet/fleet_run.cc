@@ -173,8 +173,7 @@ class FleetRun {
                         "--restore-services "
                      << path << '\n';
       }
-      // A line cut short by a crash is ended, so that the lines appended now stand alone.
-      if (journal.endsMidLine) appendDurably(path, "\n");
+      if (!dropCutLine(path, journal)) return path + ": the journal cannot be written";
     }
     if (const Status status = appendDurably(path, ""); status != StatusSuccess)
       return path + ": the journal cannot be written (" + std::string(statusName(status)) + ")";

@@ -3,7 +3,6 @@
 #include "fleet/fleet_options.h"
 #include "fleet/service_journal.h"
 #include "fleet/service_phase.h"
-#include "platform/durable_file.h"
 
 namespace cairn {
 namespace {
@@ -37,8 +36,10 @@ int restoreServices(const std::string& journalPath, ServiceControl& control, Clo
     out << journalPath << ": nothing to restore: no PC is left changed\n";
     return FleetExitAllPassed;
   }
-  // The closing lines must start lines of their own after a line cut short.
-  if (journal.endsMidLine) appendDurably(journalPath, "\n");
+  if (!dropCutLine(journalPath, journal)) {
+    err << "cairnmark-fleet: " << journalPath << ": the journal cannot be written\n";
+    return FleetExitCannotRun;
+  }
   std::size_t failed = 0;
   for (const JournalEntry& entry : journal.pending) {
     const RegistryServiceResult result = restoreEntry(entry, journalPath, control, clock, {});

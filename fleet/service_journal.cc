@@ -82,6 +82,7 @@ JournalContents readJournal(std::istream& in) {
   for (std::size_t number = 1; std::getline(in, line); ++number) {
     const bool last = in.eof();
     if (last) contents.endsMidLine = true;
+    else contents.wholeBytes += line.size() + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     const std::string error = take(line, contents.pending);
@@ -107,6 +108,13 @@ JournalContents readJournalFile(const std::string& path) {
   JournalContents contents = readJournal(in);
   if (in.bad()) contents.error = "the journal cannot be read";
   return contents;
+}
+
+bool dropCutLine(const std::string& path, const JournalContents& contents) {
+  if (!contents.endsMidLine) return true;
+  std::error_code error;
+  std::filesystem::resize_file(path, contents.wholeBytes, error);
+  return !error;
 }
 
 std::string journalError(const std::string& path, const JournalContents& contents) {
