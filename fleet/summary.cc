@@ -1,5 +1,6 @@
 #include "fleet/summary.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "fleet/reasons.h"
@@ -98,9 +99,14 @@ std::string summaryText(const FleetSummary& s) {
                   std::string(exitCodeMeaning(code)).c_str());
     text += line;
   }
-  text += "reason                  PCs\n";
+  // The column is as wide as the longest reason, and never narrower than it has always been.
+  int width = 20;
+  for (const auto& [reason, count] : s.byReason)
+    width = std::max(width, static_cast<int>(std::min<std::size_t>(reason.size(), 60)));
+  std::snprintf(line, sizeof line, "%-*s %6s\n", width, "reason", "PCs");
+  text += line;
   for (const auto& [reason, count] : s.byReason) {
-    std::snprintf(line, sizeof line, "%-20s %6zu\n", reason.c_str(), count);
+    std::snprintf(line, sizeof line, "%-*s %6zu\n", width, reason.c_str(), count);
     text += line;
   }
   return text;
