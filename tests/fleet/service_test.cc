@@ -11,6 +11,7 @@
 
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_run.h"
 #include "fleet/record_fields.h"
 #include "fleet/restore_services.h"
 #include "fleet/service_journal.h"
@@ -230,6 +231,66 @@ TEST_F(ServiceTest, RestoreServicesPutsBackEveryPendingEntryOnce) {
   EXPECT_EQ(restoreServices(journal_, pc, pc, out, err), 2);
   EXPECT_EQ(err.str().rfind("cairnmark-fleet: " + journal_ + ":", 0), 0u) << err.str();
   EXPECT_EQ(restoreServices((dir_ / "none").string(), pc, pc, out, err), 2);
+}
+
+// Workers whose checks journal a start and then crash, as a worker killed mid-check does; the
+// fleet's restore jobs run at once against one fake service manager.
+class CrashingWorkers final : public Workers {
+ public:
+  fakes::FakePlatform platform;
+  fakes::FakeServiceControl& pc = platform.serviceControl;
+  std::string journal;
+  std::vector<std::string> jobs;
+
+  bool start(std::uint64_t id, const std::string& input) override {
+    jobs.push_back(input);
+    const RecordJson job = RecordJson::parse(input);
+    if (job.contains("restore")) {
+      ended_.push_back(
+          {id, WorkerEnd::Finished, runCheckJob(input, platform.platform, {}, pc), {}});
+      return true;
+    }
+    const JournalEntry entry{job.at("entry"), job.at("pc"), "\\\\PC01", {}};
+    appendJournalLine(journal, journalChangeLine(entry, RegistryServiceChange::Start));
+    pc.state = ServiceRunning;
+    ended_.push_back({id, WorkerEnd::Crashed, {}, {}});
+    return true;
+  }
+  std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
+  std::size_t running() const override { return ended_.size(); }
+  bool interrupted() override { return false; }
+  int interruptSignal() const override { return 0; }
+
+ private:
+  std::vector<WorkerResult> ended_;
+};
+
+TEST_F(ServiceTest, FleetPutsBackWhatACrashedWorkerLeftChanged) {
+  for (const bool refused : {false, true}) {
+    SetUp();
+    CrashingWorkers workers;
+    workers.journal = journal_;
+    workers.pc.controlDenied = refused;
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = options.startRegistry = true;
+    options.pcs = {"PC01"};
+    options.jsonlPath = (dir_ / "r.jsonl").string();
+    options.journalPath = journal_;
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runFleet(options, workers, {in, out, err}), 1) << refused;
+    ASSERT_EQ(workers.jobs.size(), 2u) << refused;
+    std::ifstream records(options.jsonlPath);
+    std::string line;
+    std::getline(records, line);
+    const RecordJson record = RecordJson::parse(line);
+    EXPECT_EQ(record.at("reason"), refused ? "service-restore-failed" : "crashed") << refused;
+    EXPECT_EQ(record.at("registry_service_after"), refused ? RecordJson() : "stopped/manual");
+    EXPECT_EQ(workers.pc.service(), refused ? "running/manual" : "stopped/manual") << refused;
+    EXPECT_EQ(readJournalFile(journal_).pending.size(), refused ? 1u : 0u) << refused;
+    EXPECT_EQ(err.str().find("--restore-services") != std::string::npos, refused) << err.str();
+  }
 }
 
 TEST(ServiceOptionsTest, DefaultJournalLiesBesideTheFirstRecordFile) {
