@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "fleet/check_job.h"
@@ -28,8 +29,12 @@ class ServiceTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
+  // A folder of each test's own: CTest runs the tests at once, and other builds share the machine.
   const std::filesystem::path dir_ =
-      std::filesystem::temp_directory_path() / "cairn-fleet-service-test";
+      std::filesystem::temp_directory_path() /
+      ("cairn-service-" +
+       std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+       std::to_string(std::random_device{}()));
   const std::string journal_ = (dir_ / "r.jsonl.journal").string();
 };
 
