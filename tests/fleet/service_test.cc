@@ -123,6 +123,7 @@ TEST_F(ServiceTest, NoChangeWithoutItsJournalLine) {
       encodeJob(options, "PC01", {"run-1", "PC01", {}, {}}), pc.platform, {}, pc.serviceControl));
   EXPECT_EQ(result.at("service_reason"), "service-start-failed");
   EXPECT_EQ(result.at("step"), "journal");
+  EXPECT_EQ(result.at("status"), StatusFileNotFound);
   EXPECT_FALSE(called(pc.serviceControl, "ChangeServiceConfigW"));
   EXPECT_EQ(pc.serviceControl.service(), "stopped/disabled");
 }
