@@ -25,7 +25,10 @@ add_library(cairn_fleet STATIC
   fleet/restore_records.cc
   fleet/progress.cc
   fleet/reasons.cc
+  fleet/restore_services.cc
   fleet/safe_cell.cc
+  fleet/service_journal.cc
+  fleet/service_phase.cc
   fleet/step_reports.cc
   fleet/record_files.cc
   fleet/summary.cc

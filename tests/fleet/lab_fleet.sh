@@ -277,7 +277,8 @@ CHECK
   audit)
     grep -v '^#' "$here/lab_records.txt" | awk '{ print $1 }' | tr _ ' ' >"$work/list"
     echo pc17 >>"$work/list"  # a trigger start, which the audit waits for as --set-default does
-    for pc in pc01 pc17; do bash "$lab/reseed.sh" "$state" "$pc"; done
+    echo pc18 >>"$work/list"  # a disabled RemoteRegistry, read but never started
+    for pc in pc01 pc17 pc18; do bash "$lab/reseed.sh" "$state" "$pc"; done
     values() { for pc in pc01 pc08 pc09; do for v in DefaultDomainName AltDefaultDomainName; do
       echo "$pc $v $(bash "$lab/getvalue.sh" "$state" "$pc" lab "$v" 2>&1)"; done; done; }
     values >"$work/before"
@@ -292,6 +293,11 @@ CHECK
       [[ $got == "$want" ]] || fail "got $got, expected $want"
     done
     [[ -z $(awk -F, 'NR > 1 && ($11 != "" || $12 != "")' "$work/r.csv") ]] || fail "an audit record has an after value"
+    got=$(field "$work/r.csv" pc18 5)/$(field "$work/r.csv" pc18 18)
+    [[ $got == registry-service-disabled/stopped/disabled ]] || fail "pc18: $got"
+    got=$(bash "$lab/service-state.sh" "$state" PC18 | /usr/bin/python3 -c \
+      'import json, sys; s = json.load(sys.stdin); print(s["state"], s["start_type"])')
+    [[ $got == "stopped disabled" ]] || fail "pc18's service: $got"
     grep -q '^audit, nothing written: ' "$work/out" || fail "summary: $(cat "$work/out")"
     ;;
   restore)
