@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/common/utf.h"
+#include "platform/samba/backends.h"
 #include "platform/samba/rpc_calls.h"
 
 namespace cairn {
@@ -315,9 +316,9 @@ TEST(ServerPathTest, ReachesTheHostOrNothing) {
         "\\\\pc01\\share"s, "\\\\BAD\x1b]0;OWNED\aNAME"s, "\\\\pc01\0x"s, "\\\\PC\xc3\xa9"s})
     EXPECT_EQ(backend.registry->connect(path, &backend.root), StatusBadNetPath) << path;
   EXPECT_TRUE(backend.transport.hosts.empty());
-  for (const char* path : {"PC01", "\\\\pc-01_A.corp9"})
+  for (const char* path : {"PC01", "\\\\Zz-09_Aa.corp"})
     EXPECT_EQ(backend.registry->connect(path, &backend.root), StatusBadNetPath);  // no answer
-  EXPECT_EQ(backend.transport.hosts, (std::vector<std::string>{"PC01", "pc-01_A.corp9"}));
+  EXPECT_EQ(backend.transport.hosts, (std::vector<std::string>{"PC01", "Zz-09_Aa.corp"}));
 }
 
 // Text is written as UTF-16 with its terminators; other data as it is.
@@ -359,6 +360,56 @@ TEST(KeyHandleTest, AClosedOrUnknownKeyIsAnInvalidHandle) {
   EXPECT_EQ(registry.queryValue(backend.root, "V", nullptr, buffer, nullptr),
             StatusInvalidParameter);
   EXPECT_EQ(backend.transport.requests.size(), 1u);
+}
+
+// What a module's transport was asked for, through a table of plain functions as a loaded
+// module gives it; its pipes answer every call with Wksta.
+struct ModuleCalls {
+  bool makesSession = true;
+  int creates = 0;
+  int destroys = 0;
+  int repliesFreed = 0;
+} moduleCalls;
+
+const CairnSambaModule FakeModule{
+    CAIRN_SAMBA_MODULE_VERSION,
+    [](int) {
+      ++moduleCalls.creates;
+      return moduleCalls.makesSession ? reinterpret_cast<CairnSession*>(&moduleCalls) : nullptr;
+    },
+    [](CairnSession*) { ++moduleCalls.destroys; },
+    [](CairnSession*, const char*, CairnPipe, unsigned, unsigned) -> std::uint32_t { return 0; },
+    [](CairnSession*, CairnPipe, std::uint16_t, const std::uint8_t*, std::size_t,
+       std::uint8_t** reply, std::size_t* length, unsigned) -> std::uint32_t {
+      *reply = new std::uint8_t[Wksta.size()];
+      *length = Wksta.size();
+      std::copy(Wksta.begin(), Wksta.end(), *reply);
+      return 0;
+    },
+    [](std::uint8_t* reply) {
+      ++moduleCalls.repliesFreed;
+      delete[] reply;
+    },
+    [](CairnSession*) {}};
+
+// One session, made on first use and kept; a module that cannot make one is not asked again.
+// Every reply goes back to the module, and the session with the services.
+TEST(SambaBackendsTest, MakeOneSessionOnFirstUse) {
+  for (const bool makesSession : {true, false}) {
+    moduleCalls = {makesSession};
+    {
+      const auto backends = makeSambaBackends(FakeModule);
+      for (int query = 0; query < 2; ++query) {
+        NetRecord record = nullptr;
+        EXPECT_EQ(backends->netManagement().workstationInfo(u"\\\\PC01", &record),
+                  makesSession ? StatusSuccess : StatusModNotFound);
+        backends->netManagement().freeBuffer(record);
+      }
+    }
+    EXPECT_EQ(moduleCalls.creates, 1) << makesSession;
+    EXPECT_EQ(moduleCalls.destroys, makesSession ? 1 : 0);
+    EXPECT_EQ(moduleCalls.repliesFreed, makesSession ? 2 : 0);
+  }
 }
 
 }  // namespace
