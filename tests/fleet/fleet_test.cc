@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "check/check_run.h"
@@ -253,6 +255,37 @@ TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
   }
 }
 
+#ifndef _WIN32
+// A check that failed while the worker had no descriptor left failed on this machine, in the
+// step it ended in; a check that passed stays passed. In a child, since the limit stays lowered.
+TEST(FleetTest, FailureWithoutDescriptorsIsThisMachines) {
+  struct Case {
+    const char* host;
+    int exitCode;
+    Step step;
+    Status status;
+  };
+  const auto checkWithoutDescriptors = [](const Case& c) {
+    fakes::FakePlatform pc;
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    const std::string job = encodeJob(options, c.host);
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_NOFILE, &none);
+    const auto record = decodeCheckResult(runCheckJob(job, pc.platform, {}));
+    ::_exit(record && record->exitCode == c.exitCode && record->check.step == c.step &&
+                    record->check.status == c.status
+                ? 0
+                : 1);
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"PC01", 0, Step::None, StatusSuccess},
+           {"PC02", 2, Step::HostByName, StatusNoSystemResources},
+       })
+    EXPECT_EXIT(checkWithoutDescriptors(c), testing::ExitedWithCode(0), "") << c.host;
+}
+#endif
+
 TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
   struct Case {
     const char* stopAt;
@@ -361,14 +394,21 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string csv = (dir / "r.csv").string();
-  PcRecord earlier, formula;
+  const std::string jsonl = (dir / "r.jsonl").string();
+  PcRecord earlier, formula, now;
   earlier.pc = "pc01";
   formula.pc = "=pc03";
-  // The torn last line has every field, as a row cut inside its last one does.
+  now.pc = "pc02";
+  // The torn last line has every field, as a row cut inside its last one does. The JSON Lines
+  // file holds pc02 whole: it is checked again, and recorded only where it is missing.
   const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
   std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,,,1";
+  const std::string lines =
+      jsonLine(earlier) + "\n" + jsonLine(now) + "\n" + jsonLine(formula) + "\n";
+  std::ofstream(jsonl, std::ios::binary) << lines;
   FleetOptions options;
   options.csvPath = csv;
+  options.jsonlPath = jsonl;
   std::istringstream none;
   PcList list(none);
   EXPECT_NE(RecordFiles().open(options, list).find("--resume"), std::string::npos);
@@ -376,8 +416,6 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   options.resume = true;
   std::istringstream text("pc01\n=pc03\npc02\n");
   PcList resumed(text);
-  PcRecord now;
-  now.pc = "pc02";
   {
     RecordFiles files;  // closed before the file is read back, and removed (Windows)
     ASSERT_EQ(files.open(options, resumed), "");
@@ -389,6 +427,7 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
     EXPECT_EQ(files.write(now), "");
   }
   EXPECT_EQ(readFile(csv), whole + csvRow(now) + "\n");
+  EXPECT_EQ(readFile(jsonl), lines);
   std::filesystem::remove_all(dir);
 }
 
