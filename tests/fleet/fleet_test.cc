@@ -166,16 +166,25 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--domain", "newdom", "--audit", "--set-default", "list.txt"}, 2},
            {{"--domain", "sixteen-letters-domain", "list.txt"}, 2},
            {{"list.txt"}, 2},
+           {{"report", "a.jsonl", "b.jsonl"}, 0},
+           {{"report", "--help"}, 0},
+           {{"report"}, 2},
        }) {
     std::vector<const char*> argv{"cairnmark-fleet"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const int argc = static_cast<int>(argv.size());
+    const auto read = [](const auto& command) {
+      return std::pair(command.exitCode, command.options.has_value());
+    };
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const FleetCommand command = readFleetCommand(static_cast<int>(argv.size()), argv.data());
+    const auto [exitCode, hasOptions] = isReportCommand(argc, argv.data())
+                                            ? read(readReportCommand(argc, argv.data()))
+                                            : read(readFleetCommand(argc, argv.data()));
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(command.exitCode, c.exitCode) << c.args.back() << err;
-    EXPECT_EQ(command.options.has_value(), c.exitCode == 0 && out.empty()) << c.args.back();
+    EXPECT_EQ(exitCode, c.exitCode) << c.args.back() << err;
+    EXPECT_EQ(hasOptions, c.exitCode == 0 && out.empty()) << c.args.back();
     EXPECT_EQ(err.empty(), c.exitCode == 0) << c.args.back();
   }
 }
