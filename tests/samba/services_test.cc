@@ -363,11 +363,13 @@ TEST(KeyHandleTest, AClosedOrUnknownKeyIsAnInvalidHandle) {
 }
 
 // What a module's transport was asked for, through a table of plain functions as a loaded
-// module gives it; its pipes answer every call with Wksta.
+// module gives it; its pipes open with openStatus and answer every call with Wksta.
 struct ModuleCalls {
   bool makesSession = true;
+  std::uint32_t openStatus = 0;
   int creates = 0;
   int destroys = 0;
+  int disconnects = 0;
   int repliesFreed = 0;
 } moduleCalls;
 
@@ -378,7 +380,9 @@ const CairnSambaModule FakeModule{
       return moduleCalls.makesSession ? reinterpret_cast<CairnSession*>(&moduleCalls) : nullptr;
     },
     [](CairnSession*) { ++moduleCalls.destroys; },
-    [](CairnSession*, const char*, CairnPipe, unsigned, unsigned) -> std::uint32_t { return 0; },
+    [](CairnSession*, const char*, CairnPipe, unsigned, unsigned) {
+      return moduleCalls.openStatus;
+    },
     [](CairnSession*, CairnPipe, std::uint16_t, const std::uint8_t*, std::size_t,
        std::uint8_t** reply, std::size_t* length, unsigned) -> std::uint32_t {
       *reply = new std::uint8_t[Wksta.size()];
@@ -390,25 +394,36 @@ const CairnSambaModule FakeModule{
       ++moduleCalls.repliesFreed;
       delete[] reply;
     },
-    [](CairnSession*) {}};
+    [](CairnSession*) { ++moduleCalls.disconnects; }};
 
 // One session, made on first use and kept; a module that cannot make one is not asked again.
-// Every reply goes back to the module, and the session with the services.
+// A failed query drops the session's connection; every reply goes back to the module, and the
+// session with the services.
 TEST(SambaBackendsTest, MakeOneSessionOnFirstUse) {
-  for (const bool makesSession : {true, false}) {
-    moduleCalls = {makesSession};
+  struct Case {
+    bool makesSession;
+    std::uint32_t openStatus;
+    Status status;  // of each of two queries
+    int destroys, disconnects, repliesFreed;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {true, 0, StatusSuccess, 1, 0, 2},
+           {true, StatusBadNetPath, StatusBadNetPath, 1, 2, 0},
+           {false, 0, StatusModNotFound, 0, 0, 0},
+       }) {
+    moduleCalls = {c.makesSession, c.openStatus};
     {
       const auto backends = makeSambaBackends(FakeModule);
       for (int query = 0; query < 2; ++query) {
         NetRecord record = nullptr;
-        EXPECT_EQ(backends->netManagement().workstationInfo(u"\\\\PC01", &record),
-                  makesSession ? StatusSuccess : StatusModNotFound);
+        EXPECT_EQ(backends->netManagement().workstationInfo(u"\\\\PC01", &record), c.status);
         backends->netManagement().freeBuffer(record);
       }
     }
-    EXPECT_EQ(moduleCalls.creates, 1) << makesSession;
-    EXPECT_EQ(moduleCalls.destroys, makesSession ? 1 : 0);
-    EXPECT_EQ(moduleCalls.repliesFreed, makesSession ? 2 : 0);
+    const ModuleCalls& calls = moduleCalls;
+    EXPECT_EQ(std::tuple(calls.creates, calls.destroys, calls.disconnects, calls.repliesFreed),
+              std::tuple(1, c.destroys, c.disconnects, c.repliesFreed))
+        << c.status;
   }
 }
 
