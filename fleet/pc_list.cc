@@ -64,15 +64,15 @@ std::optional<ListEntry> PcList::next() {
   return std::nullopt;
 }
 
-bool PcList::skip(const std::string& listed) {
-  return seen_.insert(pcKey(stripLine(listed))).second;
+void PcList::skip(const std::string& listed) {
+  seen_.insert(pcKey(stripLine(listed)));
 }
 
-bool PcList::skipCell(const std::string& cell) {
+void PcList::skipCell(const std::string& cell) {
   // A cell with a leading apostrophe or a '?' may stand for another listed text; the plain
   // text is kept as well, for a list that holds the cell's text itself.
   if (cell.find_first_of("'?") != std::string::npos) recordedCells_.insert(pcKey(stripLine(cell)));
-  return skip(cell);
+  skip(cell);
 }
 
 }  // namespace cairn

@@ -28,12 +28,11 @@ class PcList {
   // The next PC not handed out before, or nothing at the end of the list.
   std::optional<ListEntry> next();
 
-  // Marks a PC as handled already (a record of an earlier run), so that next skips it. False
-  // when it was marked or handed out before.
-  bool skip(const std::string& listed);
+  // Marks a PC as handled already (a record of an earlier run), so that next skips it.
+  void skip(const std::string& listed);
   // The same for the pc cell of a CSV record, which holds the listed text as a safe cell; a PC
   // whose cell differs from its listed text is then known by its cell.
-  bool skipCell(const std::string& cell);
+  void skipCell(const std::string& cell);
 
  private:
   std::optional<std::string> nextLine();

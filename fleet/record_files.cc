@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <system_error>
 
 #include "fleet/safe_cell.h"
@@ -117,13 +118,16 @@ std::string RecordFiles::open(const FleetOptions& options, PcList& list) {
                        [&key](const File& file) { return file.recorded.count(key) > 0; });
   };
   for (const std::string& pc : csvPcs)
-    if (everywhere(recordKey(pc)) && list.skipCell(pc)) ++alreadyRecorded_;
+    if (everywhere(recordKey(pc))) list.skipCell(pc);
   for (const std::string& pc : jsonPcs)
-    if (everywhere(recordKey(pc)) && list.skip(pc)) ++alreadyRecorded_;
-  std::vector<std::string> complete;
+    if (everywhere(recordKey(pc))) list.skip(pc);
+  // Counted by key, a PC counts once however many lines and files hold it, also where a CSV
+  // cell and a JSON record hold it as different texts.
+  std::set<std::string> complete;
   for (const File& file : files_)
     for (const std::string& key : file.recorded)
-      if (everywhere(key)) complete.push_back(key);
+      if (everywhere(key)) complete.insert(key);
+  alreadyRecorded_ = complete.size();
   for (File& file : files_)
     for (const std::string& key : complete) file.recorded.erase(key);
   return {};

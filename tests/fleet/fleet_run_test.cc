@@ -108,6 +108,9 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
       records += cells.at(0) + ":" + cells.at(3) + ":" + cells.at(4) + " ";
     }
     EXPECT_EQ(records, c.records) << c.name;
+    EXPECT_EQ(out.str().find("without a verdict: this machine ran out") != std::string::npos,
+              c.records.find(":local-resources") != std::string::npos)
+        << out.str();
     csv.close();  // Windows removes no file that is open
     std::filesystem::remove_all(dir);
   }

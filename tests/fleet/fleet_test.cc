@@ -8,7 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 #include "check/check_run.h"
@@ -174,16 +176,25 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--restore-from", "r.jsonl", "--set-default"}, 2},
            {{"--restore-from", "r.jsonl", "--ignore-name"}, 2},
            {{"--restore-from", "r.jsonl", "list.txt"}, 2},
+           {{"report", "a.jsonl", "b.jsonl"}, 0},
+           {{"report", "--help"}, 0},
+           {{"report"}, 2},
        }) {
     std::vector<const char*> argv{"cairnmark-fleet"};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const int argc = static_cast<int>(argv.size());
+    const auto read = [](const auto& command) {
+      return std::pair(command.exitCode, command.options.has_value());
+    };
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const FleetCommand command = readFleetCommand(static_cast<int>(argv.size()), argv.data());
+    const auto [exitCode, hasOptions] = isReportCommand(argc, argv.data())
+                                            ? read(readReportCommand(argc, argv.data()))
+                                            : read(readFleetCommand(argc, argv.data()));
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(command.exitCode, c.exitCode) << c.args.back() << err;
-    EXPECT_EQ(command.options.has_value(), c.exitCode == 0 && out.empty()) << c.args.back();
+    EXPECT_EQ(exitCode, c.exitCode) << c.args.back() << err;
+    EXPECT_EQ(hasOptions, c.exitCode == 0 && out.empty()) << c.args.back();
     EXPECT_EQ(err.empty(), c.exitCode == 0) << c.args.back();
   }
 }
@@ -262,6 +273,37 @@ TEST(FleetTest, WorkerResultCarriesTheCheckRecord) {
     EXPECT_FALSE(decodeCheckResult("{}")) << c.name;
   }
 }
+
+#ifndef _WIN32
+// A check that failed while the worker had no descriptor left failed on this machine, in the
+// step it ended in; a check that passed stays passed. In a child, since the limit stays lowered.
+TEST(FleetTest, FailureWithoutDescriptorsIsThisMachines) {
+  struct Case {
+    const char* host;
+    int exitCode;
+    Step step;
+    Status status;
+  };
+  const auto checkWithoutDescriptors = [](const Case& c) {
+    fakes::FakePlatform pc;
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    const std::string job = encodeJob(options, c.host);
+    const rlimit none{0, 0};
+    ::setrlimit(RLIMIT_NOFILE, &none);
+    const auto record = decodeCheckResult(runCheckJob(job, pc.platform, {}));
+    ::_exit(record && record->exitCode == c.exitCode && record->check.step == c.step &&
+                    record->check.status == c.status
+                ? 0
+                : 1);
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"PC01", 0, Step::None, StatusSuccess},
+           {"PC02", 2, Step::HostByName, StatusNoSystemResources},
+       })
+    EXPECT_EXIT(checkWithoutDescriptors(c), testing::ExitedWithCode(0), "") << c.host;
+}
+#endif
 
 TEST(FleetTest, UnfinishedCheckKeepsItsStepAndAddress) {
   struct Case {
@@ -371,14 +413,21 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   const std::string csv = (dir / "r.csv").string();
-  PcRecord earlier, formula;
+  const std::string jsonl = (dir / "r.jsonl").string();
+  PcRecord earlier, formula, now;
   earlier.pc = "pc01";
   formula.pc = "=pc03";
-  // The torn last line has every field, as a row cut inside its last one does.
+  now.pc = "pc02";
+  // The torn last line has every field, as a row cut inside its last one does. The JSON Lines
+  // file holds pc02 whole: it is checked again, and recorded only where it is missing.
   const std::string whole = csvHeader() + "\n" + csvRow(earlier) + "\n" + csvRow(formula) + "\n";
   std::ofstream(csv, std::ios::binary) << whole << "pc02,0,,0,,,,,,,,,,,,1";
+  const std::string lines =
+      jsonLine(earlier) + "\n" + jsonLine(now) + "\n" + jsonLine(formula) + "\n";
+  std::ofstream(jsonl, std::ios::binary) << lines;
   FleetOptions options;
   options.csvPath = csv;
+  options.jsonlPath = jsonl;
   std::istringstream none;
   PcList list(none);
   EXPECT_NE(RecordFiles().open(options, list).find("--resume"), std::string::npos);
@@ -386,8 +435,6 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
   options.resume = true;
   std::istringstream text("pc01\n=pc03\npc02\n");
   PcList resumed(text);
-  PcRecord now;
-  now.pc = "pc02";
   {
     RecordFiles files;  // closed before the file is read back, and removed (Windows)
     ASSERT_EQ(files.open(options, resumed), "");
@@ -399,6 +446,7 @@ TEST(FleetTest, RecordFilesAppendOnlyAndResume) {
     EXPECT_EQ(files.write(now), "");
   }
   EXPECT_EQ(readFile(csv), whole + csvRow(now) + "\n");
+  EXPECT_EQ(readFile(jsonl), lines);
   std::filesystem::remove_all(dir);
 }
 

@@ -1,15 +1,24 @@
 // The POSIX worker processes through their public interface: every way a child can end, and the
 // interrupt that the parent hears while its children carry on.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <map>
 #include <stdexcept>
 
+#include "platform/common/unique_fd.h"
 #include "platform/workers.h"
 
 namespace cairn {
@@ -24,6 +33,11 @@ std::string work(const std::string& input, const WorkerProgress& progress) {
   if (input == "throw") throw std::runtime_error("no result");
   if (input == "hang" || input == "step-hang") ::sleep(30);
   if (input == "slow") ::usleep(300000);
+  // Twice what a pipe holds, time and again: the child goes on only while the parent reads.
+  for (int part = 0; input == "large" && part < 4; ++part) {
+    ::usleep(20000);
+    progress(std::string(1 << 17, 'x'));
+  }
   return "done " + input;
 }
 
@@ -34,15 +48,17 @@ TEST(WorkersPosixTest, EveryEndIsReported) {
     const char* input;
     WorkerEnd end;
     const char* output;
-    const char* progress;  // the last progress text, which a stopped or crashed child keeps
+    std::string progress;  // the last progress text, which a stopped or crashed child keeps
   };
-  const std::vector<Case> cases = {{"pc01", WorkerEnd::Finished, "done pc01", ""},
-                                   {"step", WorkerEnd::Finished, "done step", "last step"},
-                                   {"abort", WorkerEnd::Crashed, "", ""},
-                                   {"step-abort", WorkerEnd::Crashed, "", "last step"},
-                                   {"throw", WorkerEnd::Crashed, "", ""},
-                                   {"hang", WorkerEnd::StoppedAtDeadline, "", ""},
-                                   {"step-hang", WorkerEnd::StoppedAtDeadline, "", "last step"}};
+  const std::vector<Case> cases = {
+      {"pc01", WorkerEnd::Finished, "done pc01", ""},
+      {"large", WorkerEnd::Finished, "done large", std::string(1 << 17, 'x')},
+      {"step", WorkerEnd::Finished, "done step", "last step"},
+      {"abort", WorkerEnd::Crashed, "", ""},
+      {"step-abort", WorkerEnd::Crashed, "", "last step"},
+      {"throw", WorkerEnd::Crashed, "", ""},
+      {"hang", WorkerEnd::StoppedAtDeadline, "", ""},
+      {"step-hang", WorkerEnd::StoppedAtDeadline, "", "last step"}};
   for (std::size_t i = 0; i < cases.size(); ++i) ASSERT_TRUE(workers->start(i, cases[i].input));
   EXPECT_EQ(workers->running(), cases.size());
   std::map<std::uint64_t, WorkerResult> ended;
@@ -73,23 +89,71 @@ TEST(WorkersPosixTest, InterruptReachesTheParentOnly) {
   }
 }
 
-// A child whose every descriptor is taken is short of resources; the test process is not.
-TEST(WorkersPosixTest, ShortOfDescriptorsIsTold) {
-  EXPECT_FALSE(localResourcesShort());
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    rlimit none{0, 0};
-    ::setrlimit(RLIMIT_NOFILE, &none);
-    ::_exit(localResourcesShort() ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+// Makes this process's sockets and opened files fail with the errors given (0: they succeed), as
+// a system short of them would, by a seccomp filter.
+void refuse(int socketError, int openError) {
+  const auto answer = [](int error) -> std::uint32_t {
+    return error == 0 ? SECCOMP_RET_ALLOW : SECCOMP_RET_ERRNO | static_cast<std::uint32_t>(error);
+  };
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_socket, 2, 0),
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_openat, 2, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, answer(socketError)),
+      BPF_STMT(BPF_RET | BPF_K, answer(openError)),
+  };
+  const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+  if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+      ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0)
+    ::_exit(2);
 }
 
-// Room for the jobs' descriptors: enough already, the soft limit raised as far as the jobs need,
-// or a refusal that names the hard limit. In a child, since a hard limit once lowered stays so.
+// A child that cannot have a socket or a file for lack of descriptors or memory is short of
+// resources; one refused them for another cause is not, nor is the test process.
+TEST(WorkersPosixTest, ShortOfResourcesIsTold) {
+  EXPECT_FALSE(localResourcesShort());
+  struct Case {
+    int socketError;
+    int openError;
+    bool isShort;
+  };
+  for (const Case& c : std::initializer_list<Case>{{EMFILE, 0, true},
+                                                   {0, ENFILE, true},
+                                                   {ENOBUFS, 0, true},
+                                                   {ENOMEM, ENOMEM, true},
+                                                   {EACCES, EACCES, false}}) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      refuse(c.socketError, c.openError);
+      ::_exit(localResourcesShort() == c.isShort ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.socketError << c.openError;
+  }
+}
+
+// Standard output is a terminal only where it is one: a progress line is redrawn only there.
+TEST(WorkersPosixTest, TerminalIsToldFromAFile) {
+  const UniqueFd terminal(::posix_openpt(O_RDWR | O_NOCTTY));
+  ASSERT_TRUE(terminal && ::grantpt(terminal.get()) == 0 && ::unlockpt(terminal.get()) == 0);
+  std::fflush(stdout);
+  const UniqueFd saved(::dup(STDOUT_FILENO));
+  std::vector<bool> told;
+  for (const char* path : {static_cast<const char*>(::ptsname(terminal.get())), "/dev/null"}) {
+    const UniqueFd output(::open(path, O_WRONLY | O_NOCTTY));
+    ::dup2(output.get(), STDOUT_FILENO);
+    told.push_back(standardOutputIsTerminal());
+  }
+  ::dup2(saved.get(), STDOUT_FILENO);
+  EXPECT_EQ(told, (std::vector<bool>{true, false}));
+}
+
+// Room for the jobs' descriptors: enough already, the soft limit raised as far as the jobs need
+// (up to the hard limit itself), or a refusal that names the hard limit. In a child, since a hard
+// limit once lowered stays so.
 TEST(WorkersPosixTest, RoomForJobsIsMadeOrRefused) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
@@ -99,8 +163,8 @@ TEST(WorkersPosixTest, RoomForJobsIsMadeOrRefused) {
     int faults = 0;
     if (!makeRoomForWorkers(100).empty()) faults |= 1;
     rlimit now{};
-    if (!makeRoomForWorkers(400).empty() || ::getrlimit(RLIMIT_NOFILE, &now) != 0 ||
-        now.rlim_cur != 464 || now.rlim_max != 512)
+    if (!makeRoomForWorkers(448).empty() || ::getrlimit(RLIMIT_NOFILE, &now) != 0 ||
+        now.rlim_cur != 512 || now.rlim_max != 512)
       faults |= 2;
     if (makeRoomForWorkers(1000).find("(ulimit -Hn) is 512") == std::string::npos) faults |= 4;
     ::_exit(faults);

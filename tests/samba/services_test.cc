@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/common/utf.h"
+#include "platform/samba/backends.h"
 #include "platform/samba/rpc_calls.h"
 
 namespace cairn {
@@ -315,9 +316,9 @@ TEST(ServerPathTest, ReachesTheHostOrNothing) {
         "\\\\pc01\\share"s, "\\\\BAD\x1b]0;OWNED\aNAME"s, "\\\\pc01\0x"s, "\\\\PC\xc3\xa9"s})
     EXPECT_EQ(backend.registry->connect(path, &backend.root), StatusBadNetPath) << path;
   EXPECT_TRUE(backend.transport.hosts.empty());
-  for (const char* path : {"PC01", "\\\\pc-01_A.corp9"})
+  for (const char* path : {"PC01", "\\\\Zz-09_Aa.corp"})
     EXPECT_EQ(backend.registry->connect(path, &backend.root), StatusBadNetPath);  // no answer
-  EXPECT_EQ(backend.transport.hosts, (std::vector<std::string>{"PC01", "pc-01_A.corp9"}));
+  EXPECT_EQ(backend.transport.hosts, (std::vector<std::string>{"PC01", "Zz-09_Aa.corp"}));
 }
 
 // Text is written as UTF-16 with its terminators; other data as it is.
@@ -359,6 +360,71 @@ TEST(KeyHandleTest, AClosedOrUnknownKeyIsAnInvalidHandle) {
   EXPECT_EQ(registry.queryValue(backend.root, "V", nullptr, buffer, nullptr),
             StatusInvalidParameter);
   EXPECT_EQ(backend.transport.requests.size(), 1u);
+}
+
+// What a module's transport was asked for, through a table of plain functions as a loaded
+// module gives it; its pipes open with openStatus and answer every call with Wksta.
+struct ModuleCalls {
+  bool makesSession = true;
+  std::uint32_t openStatus = 0;
+  int creates = 0;
+  int destroys = 0;
+  int disconnects = 0;
+  int repliesFreed = 0;
+} moduleCalls;
+
+const CairnSambaModule FakeModule{
+    CAIRN_SAMBA_MODULE_VERSION,
+    [](int) {
+      ++moduleCalls.creates;
+      return moduleCalls.makesSession ? reinterpret_cast<CairnSession*>(&moduleCalls) : nullptr;
+    },
+    [](CairnSession*) { ++moduleCalls.destroys; },
+    [](CairnSession*, const char*, CairnPipe, unsigned, unsigned) {
+      return moduleCalls.openStatus;
+    },
+    [](CairnSession*, CairnPipe, std::uint16_t, const std::uint8_t*, std::size_t,
+       std::uint8_t** reply, std::size_t* length, unsigned) -> std::uint32_t {
+      *reply = new std::uint8_t[Wksta.size()];
+      *length = Wksta.size();
+      std::copy(Wksta.begin(), Wksta.end(), *reply);
+      return 0;
+    },
+    [](std::uint8_t* reply) {
+      ++moduleCalls.repliesFreed;
+      delete[] reply;
+    },
+    [](CairnSession*) { ++moduleCalls.disconnects; }};
+
+// One session, made on first use and kept; a module that cannot make one is not asked again.
+// A failed query drops the session's connection; every reply goes back to the module, and the
+// session with the services.
+TEST(SambaBackendsTest, MakeOneSessionOnFirstUse) {
+  struct Case {
+    bool makesSession;
+    std::uint32_t openStatus;
+    Status status;  // of each of two queries
+    int destroys, disconnects, repliesFreed;
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {true, 0, StatusSuccess, 1, 0, 2},
+           {true, StatusBadNetPath, StatusBadNetPath, 1, 2, 0},
+           {false, 0, StatusModNotFound, 0, 0, 0},
+       }) {
+    moduleCalls = {c.makesSession, c.openStatus};
+    {
+      const auto backends = makeSambaBackends(FakeModule);
+      for (int query = 0; query < 2; ++query) {
+        NetRecord record = nullptr;
+        EXPECT_EQ(backends->netManagement().workstationInfo(u"\\\\PC01", &record), c.status);
+        backends->netManagement().freeBuffer(record);
+      }
+    }
+    const ModuleCalls& calls = moduleCalls;
+    EXPECT_EQ(std::tuple(calls.creates, calls.destroys, calls.disconnects, calls.repliesFreed),
+              std::tuple(1, c.destroys, c.disconnects, c.repliesFreed))
+        << c.status;
+  }
 }
 
 }  // namespace
