@@ -46,6 +46,7 @@ std::int16_t updateResult(UpdateOutcome outcome) {
 // The records of the identity check are released after the update, at the end of both.
 std::int16_t remoteChecks(CheckContext& check, const ResolvedTarget& target) {
   const ServerPath serverPath = makeServerPath(target.hostName, check.platform.console);
+  check.record.serverPath = serverPath.narrow;
   NetRecords records(check.platform.netManagement);
   std::int16_t resultCode = identityResult(checkIdentity(check, target, serverPath, records));
   if (resultCode != 0) return resultCode;

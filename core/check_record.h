@@ -13,6 +13,9 @@ namespace cairn {
 
 struct CheckRecord {
   std::string addressText;  // the dotted address the host resolved to, empty before that
+  // The server path ("\\NAME") the remote calls went to, empty before the first of them: the
+  // fleet asks the same machine about its RemoteRegistry service.
+  std::string serverPath;
   // The platform call whose failure ended the check, None while nothing failed, and its status.
   Step step = Step::None;
   Status status = StatusSuccess;

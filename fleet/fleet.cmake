@@ -24,6 +24,8 @@ add_library(cairn_fleet STATIC
   fleet/progress.cc
   fleet/reasons.cc
   fleet/safe_cell.cc
+  fleet/service_journal.cc
+  fleet/service_phase.cc
   fleet/step_reports.cc
   fleet/record_files.cc
   fleet/summary.cc

@@ -24,6 +24,13 @@ std::string targetDomainOf(const std::string& value) {
 
 }  // namespace
 
+std::string defaultJournalPath(const FleetOptions& options) {
+  for (const std::string* records : {&options.jsonlPath, &options.csvPath, &options.htmlPath}) {
+    if (!records->empty()) return *records + ".journal";
+  }
+  return "cairnmark-fleet.journal";
+}
+
 FleetCommand readFleetCommand(int argc, const char* const* argv) {
   FleetOptions options;
   std::string domainValue;
@@ -31,13 +38,24 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
   // GNU-style options on every system: "/path/list.txt" is a file, never a switch.
   app.allow_windows_style_options(false);
   app.set_version_flag("--version", std::string("cairnmark-fleet ") + CairnmarkVersion);
-  app.add_option("--domain", domainValue, "the target domain (as /T)")->required();
+  auto* domain = app.add_option("--domain", domainValue, "the target domain (as /T)");
   app.add_flag("--ping", options.ping, "ping each PC first (as /P)");
   auto* setDefault = app.add_flag("--set-default", options.setDefault,
                                   "make the target domain the logon screen's default (as /S)");
+  auto* startRegistry =
+      app.add_flag("--start-registry", options.startRegistry,
+                   "start a stopped or disabled RemoteRegistry for the check, then put it back");
   app.add_flag("--audit", options.audit,
                "read each PC's Winlogon values and logon-domain policy, and write nothing")
-      ->excludes(setDefault);
+      ->excludes(setDefault)
+      ->excludes(startRegistry);
+  app.add_option("--journal", options.journalPath,
+                 "record each change --start-registry makes in FILE first (default: beside the "
+                 "record files)")
+      ->needs(startRegistry);
+  auto* restoreServices = app.add_option(
+      "--restore-services", options.restoreServicesPath,
+      "put back every PC a journal still lists as changed, and run nothing else");
   app.add_flag("--ignore-name", options.ignoreName,
                "a different computer name does not fail a PC (as /I)");
   app.add_option("--jobs", options.jobs, "PCs checked at once")
@@ -60,9 +78,20 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
       ->excludes(pcOption);
   try {
     app.parse(argc, argv);
+    if (!options.restoreServicesPath.empty()) {
+      // Only the journal says which PCs to put back, and how.
+      for (const CLI::Option* other : app.get_options()) {
+        if (other != restoreServices && other->count() > 0)
+          throw CLI::ExcludesError("--restore-services", other->get_name());
+      }
+      return {options, FleetExitAllPassed};
+    }
+    if (domain->count() == 0) throw CLI::RequiredError("--domain");
     options.domain = targetDomainOf(domainValue);
     if (options.listPath.empty() && options.pcs.empty())
       throw CLI::RequiredError("a LIST_FILE, - or --pc NAME");
+    if (options.startRegistry && options.journalPath.empty())
+      options.journalPath = defaultJournalPath(options);
     if (options.resume && options.csvPath.empty() && options.jsonlPath.empty())
       throw CLI::ValidationError("--resume", "needs a --csv or --jsonl file to resume");
   } catch (const CLI::Error& error) {

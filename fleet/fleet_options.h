@@ -24,6 +24,11 @@ struct FleetOptions {
   std::string htmlPath;
   bool resume = false;
   bool quiet = false;
+  // Start a stopped or disabled RemoteRegistry for the check and put it back afterwards, each
+  // change journaled first (fleet/service_journal.h).
+  bool startRegistry = false;
+  std::string journalPath;  // --journal, else beside the first record file (defaultJournalPath)
+  std::string restoreServicesPath;  // --restore-services: put back a journal's pending entries
   std::string listPath;          // a file, "-" for standard input, or empty with --pc
   std::vector<std::string> pcs;  // --pc names
 };
@@ -40,6 +45,10 @@ inline constexpr int FleetExitSomeFailed = 1;
 inline constexpr int FleetExitCannotRun = 2;
 inline constexpr int FleetExitRecordsIncomplete = 3;  // a record file or the page failed
 inline constexpr int FleetExitInterrupted = 130;      // 128 + SIGINT; SIGHUP gives 129, SIGTERM 143
+
+// The name of the default journal: the first of the --jsonl, --csv and --html files with
+// ".journal" appended, else cairnmark-fleet.journal in the current directory.
+std::string defaultJournalPath(const FleetOptions& options);
 
 // Reads the arguments; help and version go to standard output, errors to standard error.
 FleetCommand readFleetCommand(int argc, const char* const* argv);

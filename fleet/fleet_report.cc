@@ -162,7 +162,7 @@ int runReport(const ReportOptions& options, std::ostream& out, std::ostream& err
   out << merged.read << " records read from " << options.recordPaths.size() << " files\n"
       << summaryText(summary) << std::flush;
   if (!writeError.empty() || !merged.unreadable.empty()) return FleetExitRecordsIncomplete;
-  return summary.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
+  return summary.anyFailure() ? FleetExitSomeFailed : FleetExitAllPassed;
 }
 
 }  // namespace cairn

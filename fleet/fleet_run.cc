@@ -127,7 +127,7 @@ class FleetRun {
       const int signal = workers_.interruptSignal();
       return signal > 0 ? 128 + signal : FleetExitInterrupted;
     }
-    return summary_.failed() > 0 ? FleetExitSomeFailed : FleetExitAllPassed;
+    return summary_.anyFailure() ? FleetExitSomeFailed : FleetExitAllPassed;
   }
 
  private:

@@ -23,6 +23,13 @@ struct PcRecord {
   // several runs can be put in order.
   std::chrono::sys_time<std::chrono::milliseconds> started{};
   std::string domain;  // the run's --domain, so that merged records of several runs keep theirs
+  // RemoteRegistry's state and start type ("stopped/disabled") as found and as left, where the
+  // fleet asked the PC's service manager about it.
+  std::optional<std::string> registryServiceBefore;
+  std::optional<std::string> registryServiceAfter;
+  // The reason the worker found in RemoteRegistry's state or in starting and restoring it; it
+  // stands over the reason read from the check's end. Empty where it found none.
+  std::string serviceReason;
 };
 
 // The CSV header line, without its line end.

@@ -104,7 +104,20 @@ std::string_view nextStep(std::string_view reason) {
       {"name-mismatch", "the address now belongs to another PC: fix DNS, or use --ignore-name"},
       {"wrong-domain", "join the PC to the target domain first"},
       {"registry-unavailable",
-       "start the RemoteRegistry service on the PC (sc \\\\PC start RemoteRegistry)"},
+       "start the RemoteRegistry service on the PC (sc \\\\PC start RemoteRegistry), or run "
+       "with --start-registry"},
+      {"registry-service-disabled",
+       "RemoteRegistry is disabled: run with --start-registry to enable it for the check and put "
+       "it back"},
+      {"registry-service-stopped",
+       "RemoteRegistry is stopped: run with --start-registry to start it for the check and stop "
+       "it again"},
+      {"service-control-denied",
+       "use an account that may start and stop services on the PC, or start RemoteRegistry there"},
+      {"service-start-failed",
+       "RemoteRegistry would not start: check the PC's System event log, then run again"},
+      {"service-restore-failed",
+       "RemoteRegistry was not put back: run cairnmark-fleet --restore-services with the journal"},
       {"key-denied", "give the account rights on the Winlogon key"},
       {"key-missing", "the PC is no Windows NT system, or its registry is damaged"},
       {"value-missing", "create the Winlogon value on the PC, or set it by Group Policy"},
@@ -122,6 +135,11 @@ std::string_view nextStep(std::string_view reason) {
 bool reasonIsNotReached(std::string_view reason) {
   return reason == "not-resolved" || reason == "no-echo-reply" || reason == "no-answer" ||
          reason == "connection-refused";
+}
+
+bool reasonIsServiceTrouble(std::string_view reason) {
+  return reason == "service-control-denied" || reason == "service-start-failed" ||
+         reason == "service-restore-failed";
 }
 
 std::string_view exitCodeMeaning(int exitCode) {

@@ -33,6 +33,10 @@ std::string_view nextStep(std::string_view reason);
 // True for a reason that says the PC was never reached: no name, no answer, a refused port.
 bool reasonIsNotReached(std::string_view reason);
 
+// True for a reason that says RemoteRegistry could not be controlled, started or put back: the
+// run fails for these PCs whatever their exit codes.
+bool reasonIsServiceTrouble(std::string_view reason);
+
 // What an exit code of the single check means, for the summary.
 std::string_view exitCodeMeaning(int exitCode);
 

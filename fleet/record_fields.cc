@@ -148,6 +148,12 @@ constexpr RecordField Fields[] = {
      [](PcRecord& r, const Json& v) { return takeOptionalText(v, r.check.offers); }},
     {"domain", "target domain", [](const PcRecord& r) { return Json(r.domain); }, nullptr,
      [](PcRecord& r, const Json& v) { return v.is_null() || takeText(v, r.domain); }},
+    {"registry_service_before", "RemoteRegistry before",
+     [](const PcRecord& r) { return optionalText(r.registryServiceBefore); },
+     [](PcRecord& r, const Json& v) { return takeOptionalText(v, r.registryServiceBefore); }},
+    {"registry_service_after", "RemoteRegistry after",
+     [](const PcRecord& r) { return optionalText(r.registryServiceAfter); },
+     [](PcRecord& r, const Json& v) { return takeOptionalText(v, r.registryServiceAfter); }},
 };
 
 }  // namespace

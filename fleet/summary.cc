@@ -17,6 +17,7 @@ void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) 
     else
       ++wouldChange;
   }
+  if (reasonIsServiceTrouble(record.reason)) serviceTrouble.push_back(record.pc + "  " + record.reason);
   ++checked;
   if (record.exitCode == 0) ++passed;
   ++byExitCode[record.exitCode];
@@ -72,6 +73,14 @@ std::string summaryText(const FleetSummary& s) {
                   s.policyOverrides.size());
     text += line;
     for (const std::string& pc : s.policyOverrides) text += "  " + pc + "\n";
+  }
+  if (!s.serviceTrouble.empty()) {
+    std::snprintf(line, sizeof line,
+                  "%zu PCs: RemoteRegistry could not be started, or not put back as it was found "
+                  "(see the journal):\n",
+                  s.serviceTrouble.size());
+    text += line;
+    for (const std::string& pc : s.serviceTrouble) text += "  " + pc + "\n";
   }
   if (const auto local = s.byReason.find(std::string(ReasonLocalResources));
       local != s.byReason.end()) {

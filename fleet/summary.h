@@ -24,6 +24,10 @@ struct FleetSummary {
   bool audit = false;
   std::size_t alreadyOnTarget = 0;  // both values hold the target, and no policy overrides them
   std::size_t wouldChange = 0;      // a value differs, and no policy overrides them
+  // PCs whose RemoteRegistry could not be started or put back, with the reason: listed apart,
+  // since one left changed needs --restore-services, and the run fails for them whatever their
+  // checks gave.
+  std::vector<std::string> serviceTrouble;
   double wallSeconds = 0;
   // Made by cairnmark-fleet report from record files rather than by a run; the records it
   // could not read are not counted anywhere else.
@@ -36,6 +40,8 @@ struct FleetSummary {
 
   void add(const PcRecord& record, const std::string& targetDomain);
   std::size_t failed() const { return checked - passed; }
+  // Whether the run or report fails: a PC failed, or one's RemoteRegistry is in trouble.
+  bool anyFailure() const { return failed() > 0 || !serviceTrouble.empty(); }
 };
 
 // The summary table printed at the end of a run, lines ending in '\n'.

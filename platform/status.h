@@ -16,10 +16,14 @@
   X(StatusAccessDenied, 5, "ERROR_ACCESS_DENIED")                                              \
   /* no such key, or its connection is gone */                                                 \
   X(StatusInvalidHandle, 6, "ERROR_INVALID_HANDLE")                                            \
+  /* a local file could not be written (a journal), for a reason not named below */            \
+  X(StatusWriteFault, 29, "ERROR_WRITE_FAULT")                                                 \
   /* nothing answered in time, or no such host */                                              \
   X(StatusBadNetPath, 53, "ERROR_BAD_NETPATH")                                                 \
   /* a required argument is missing */                                                         \
   X(StatusInvalidParameter, 87, "ERROR_INVALID_PARAMETER")                                     \
+  /* no room left on the disk of a local file */                                               \
+  X(StatusDiskFull, 112, "ERROR_DISK_FULL")                                                    \
   /* the answer needs a larger buffer */                                                       \
   X(StatusInsufficientBuffer, 122, "ERROR_INSUFFICIENT_BUFFER")                                \
   /* the service's pipe is not ready yet: a trigger-started service is starting, try again */  \

@@ -2,6 +2,7 @@
 # live in a module loaded on demand (platform/samba/module.cmake).
 add_library(cairn_platform STATIC
   platform/posix/console-posix.cc
+  platform/posix/durable_file-posix.cc
   platform/posix/icmp_echo-posix.cc
   platform/posix/remote-samba.cc
   platform/posix/sockets-posix.cc

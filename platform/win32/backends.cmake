@@ -3,6 +3,7 @@
 add_library(cairn_platform STATIC
   platform/win32/console-win32.cc
   platform/win32/crash_guard.cc
+  platform/win32/durable_file-win32.cc
   platform/win32/icmp_echo-win32.cc
   platform/win32/net_management-win32.cc
   platform/win32/registry-win32.cc
