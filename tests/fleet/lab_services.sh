@@ -3,12 +3,15 @@
 # the lab PCs whose RemoteRegistry service the lab's service manager plays. Every case reads the
 # service afterwards on the PC itself (lab/service-state.sh), never from the records.
 #   table      each service PC with --start-registry --set-default, and each without
-#              --start-registry: the record, the service as left, the value on the PC
-#   deadline   a start slower than the PC's deadline: the service put back all the same
-#   interrupt  Ctrl-C (SIGINT to the process group) while a start is pending: put back
+#              --start-registry: the record, the service as left, the value on the PC; nothing
+#              left pending in the journal
+#   deadline   a start slower than the PC's deadline: the service put back all the same, and
+#              nothing left pending in the journal
+#   interrupt  Ctrl-C (SIGINT to the process group) while a start is pending: put back, and
+#              nothing left pending in the journal beside the records
 #   crash      the whole run killed with SIGKILL while a start is pending, then
-#              --restore-services from the journal beside the records: put back, and a second
-#              restore finds nothing pending; a journal that is no journal
+#              --restore-services from the journal beside the records: put back, and nothing
+#              left pending; a journal that is no journal
 # The interruptions use PC19 made Disabled (lab/service-set.sh): its start stays pending for 3 s,
 # and a Disabled service must be both stopped and disabled again.
 set -euo pipefail
@@ -64,6 +67,18 @@ signal_group() { # SIGNAL PID
   [[ $(ps -o pgid= -p "$2" | tr -d ' ') == "$2" ]] || { fail "the run does not lead its group"; return 1; }
   kill "-$1" -- "-$2"
 }
+# A journal whose changes were all put back has nothing pending: a restore from it leaves alone
+# the PCs' services even when someone has since enabled and started them.
+nothing_pending() { # JOURNAL PC...
+  local journal=$1 pc status=0 want
+  shift
+  for pc; do bash "$lab/service-set.sh" "$state" "$pc" manual start; done
+  want=$(for pc; do service "$pc"; done)
+  run "$fleet" --restore-services "$journal" >"$work/out" 2>&1 || status=$?
+  ((status == 0)) || fail "restore from $journal: exit $status: $(cat "$work/out")"
+  [[ $(for pc; do service "$pc"; done) == "$want" ]] ||
+    fail "a restore from $journal changed a service again: $(for pc; do service "$pc"; done)"
+}
 slow_disabled() {
   bash "$lab/reseed.sh" "$state" pc19
   bash "$lab/service-set.sh" "$state" pc19 disabled
@@ -108,12 +123,7 @@ case $group in
         [[ $got == "$value" ]] || fail "$pc $mode: DefaultDomainName $got, expected $value"
       done
     done
-    # Every change of the run was put back: its journal holds nothing left to do.
-    before=$(for pc in "${service_pcs[@]}"; do service "$pc"; done)
-    status=0 && run "$fleet" --restore-services "$work/journal" >"$work/out" 2>&1 || status=$?
-    ((status == 0)) || fail "restore after a whole run: exit $status: $(cat "$work/out")"
-    [[ $(for pc in "${service_pcs[@]}"; do service "$pc"; done) == "$before" ]] ||
-      fail "a restore after a whole run changed a service"
+    nothing_pending "$work/journal" pc18 pc23
     ;;
   deadline)
     slow_disabled
@@ -125,8 +135,7 @@ case $group in
     [[ $reason == @(stopped-at-deadline|service-start-failed) && $code != 0 ]] ||
       fail "recorded $code $reason, expected the deadline or the failed start"
     expect_service pc19 stopped/disabled/1/0/1 deadline
-    run "$fleet" --restore-services "$work/journal" >/dev/null 2>&1 || fail "restore: exit $?"
-    expect_service pc19 stopped/disabled/1/0/1 "restore after the deadline"
+    nothing_pending "$work/journal" pc19
     ;;
   interrupt)
     slow_disabled
@@ -135,6 +144,7 @@ case $group in
     status=0 && wait "$runner" || status=$?
     ((status == 130)) || fail "exit $status, expected 130: $(cat "$work/out")"
     expect_service pc19 stopped/disabled/1/0/1 Ctrl-C
+    nothing_pending "$work/r.jsonl.journal" pc19
     ;;
   crash)
     slow_disabled
@@ -146,9 +156,7 @@ case $group in
     status=0 && run "$fleet" --restore-services "$work/r.jsonl.journal" >"$work/out" 2>&1 || status=$?
     ((status == 0)) || fail "restore: exit $status: $(cat "$work/out")"
     expect_service pc19 stopped/disabled/1/0/1 "restore after SIGKILL"
-    status=0 && run "$fleet" --restore-services "$work/r.jsonl.journal" >"$work/out" 2>&1 || status=$?
-    ((status == 0)) || fail "second restore: exit $status: $(cat "$work/out")"
-    expect_service pc19 stopped/disabled/1/0/1 "second restore"
+    nothing_pending "$work/r.jsonl.journal" pc19
     echo 'no journal' >"$work/bad"
     status=0 && run "$fleet" --restore-services "$work/bad" >/dev/null 2>&1 || status=$?
     ((status == 2)) || fail "a journal that is no journal: exit $status, expected 2"
