@@ -19,7 +19,8 @@ constexpr const char* ServiceReasonKey = "service_reason";
 
 std::string runRestoreJob(const Json& in, ServiceControl& control, Clock& clock) {
   const Json& restore = in.at("restore");
-  JournalEntry entry{restore.at("entry").get<std::string>(), restore.at("pc").get<std::string>(),
+  JournalEntry entry{restore.at("entry").get<std::string>(),
+                     restore.at("pc").get<std::string>(),
                      restore.at("server").get<std::string>(),
                      {restore.at("enabled").get<bool>(), restore.at("started").get<bool>()}};
   const RegistryServiceResult result =
@@ -36,9 +37,8 @@ std::string runRestoreJob(const Json& in, ServiceControl& control, Clock& clock)
 
 std::string encodeJob(const FleetOptions& options, const std::string& hostValue,
                       const JournalEntry& entry) {
-  Json job{{"host", hostValue},      {"domain", options.domain},
-           {"ping", options.ping},   {"set", options.setDefault},
-           {"audit", options.audit}, {"ignore", options.ignoreName}};
+  Json job{{"host", hostValue},         {"domain", options.domain}, {"ping", options.ping},
+           {"set", options.setDefault}, {"audit", options.audit},   {"ignore", options.ignoreName}};
   if (options.startRegistry) {
     job["journal"] = options.journalPath;
     job["entry"] = entry.entry;
@@ -60,8 +60,8 @@ std::string encodeRestoreJob(const FleetOptions& options, const JournalEntry& en
       .dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
-std::string runCheckJob(const std::string& job, Platform& platform,
-                        const WorkerProgress& progress, Clock& clock) {
+std::string runCheckJob(const std::string& job, Platform& platform, const WorkerProgress& progress,
+                        Clock& clock) {
   const Json in = Json::parse(job);
   if (in.contains("restore")) return runRestoreJob(in, platform.serviceControl, clock);
   RunOptions options;

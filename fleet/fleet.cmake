@@ -23,6 +23,7 @@ add_library(cairn_fleet STATIC
   fleet/record_fields.cc
   fleet/progress.cc
   fleet/reasons.cc
+  fleet/restore_services.cc
   fleet/safe_cell.cc
   fleet/service_journal.cc
   fleet/service_phase.cc

@@ -53,9 +53,9 @@ FleetCommand readFleetCommand(int argc, const char* const* argv) {
                  "record each change --start-registry makes in FILE first (default: beside the "
                  "record files)")
       ->needs(startRegistry);
-  auto* restoreServices = app.add_option(
-      "--restore-services", options.restoreServicesPath,
-      "put back every PC a journal still lists as changed, and run nothing else");
+  auto* restoreServices =
+      app.add_option("--restore-services", options.restoreServicesPath,
+                     "put back every PC a journal still lists as changed, and run nothing else");
   app.add_flag("--ignore-name", options.ignoreName,
                "a different computer name does not fail a PC (as /I)");
   app.add_option("--jobs", options.jobs, "PCs checked at once")

@@ -29,8 +29,8 @@ struct FleetOptions {
   bool startRegistry = false;
   std::string journalPath;  // --journal, else beside the first record file (defaultJournalPath)
   std::string restoreServicesPath;  // --restore-services: put back a journal's pending entries
-  std::string listPath;          // a file, "-" for standard input, or empty with --pc
-  std::vector<std::string> pcs;  // --pc names
+  std::string listPath;             // a file, "-" for standard input, or empty with --pc
+  std::vector<std::string> pcs;     // --pc names
 };
 
 // What the command line asks for: a run with these options, or an exit with this code once the

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <random>
+#include <set>
 
 #include "check/exit_codes.h"
 #include "fleet/check_job.h"
@@ -12,6 +14,8 @@
 #include "fleet/progress.h"
 #include "fleet/reasons.h"
 #include "fleet/record_files.h"
+#include "fleet/service_journal.h"
+#include "platform/durable_file.h"
 #include "platform/status.h"
 
 namespace cairn {
@@ -48,6 +52,16 @@ std::optional<std::size_t> countListed(const FleetOptions& options) {
   return count;
 }
 
+// A token that no other run shares, for the entries of this run's journal lines: its start in
+// UTC and a random number, so that runs of several machines may share a journal too.
+std::string runToken(UtcTime now) {
+  char token[48];
+  std::snprintf(token, sizeof token, "%lld-%08x",
+                static_cast<long long>(now.time_since_epoch().count()),
+                static_cast<unsigned>(std::random_device{}()));
+  return token;
+}
+
 PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime started,
                   long long ms) {
   const auto decoded =
@@ -58,7 +72,10 @@ PcRecord recordOf(const ListEntry& entry, const WorkerResult& result, UtcTime st
   record.started = started;
   record.ms = ms;
   if (decoded) {
-    record.reason = reasonFor(record.exitCode, record.check.step, record.check.status);
+    record.reason =
+        !record.serviceReason.empty()
+            ? record.serviceReason
+            : std::string(reasonFor(record.exitCode, record.check.step, record.check.status));
   } else if (result.end == WorkerEnd::StoppedAtDeadline) {
     record.exitCode = StoppedExitCode;
     record.reason = ReasonStoppedAtDeadline;
@@ -114,6 +131,8 @@ class FleetRun {
     for (startMore(); workers_.running() > 0; startMore()) {
       for (const WorkerResult& result : workers_.wait()) finished(result);
       if (workers_.interrupted()) summary_.interrupted = true;
+      // An interrupted run puts back what its PCs still have changed before it ends.
+      if (summary_.interrupted && !swept_ && workers_.running() == 0) sweep();
     }
     summary_.wallSeconds = secondsSinceStart();
     progress_.clear();
@@ -122,6 +141,7 @@ class FleetRun {
     if (!html_.failed()) reportWriteError(html_.finish(summary_));
     summary_.recordsIncomplete = summary_.recordsIncomplete || html_.failed();
     streams_.out << summaryText(summary_) << std::flush;
+    if (options_.startRegistry) reportPendingEntries();
     if (summary_.recordsIncomplete) return FleetExitRecordsIncomplete;
     if (summary_.interrupted) {
       const int signal = workers_.interruptSignal();
@@ -134,8 +154,90 @@ class FleetRun {
   std::string open() {
     std::string error = files_.open(options_, list_);
     if (error.empty()) error = html_.open(options_.htmlPath, options_.domain);
+    if (error.empty() && options_.startRegistry) error = openJournal();
     summary_.alreadyRecorded = files_.alreadyRecorded();
     return error;
+  }
+
+  // The journal must be one, and writable, before any PC is changed. Entries an earlier run
+  // left pending stay as they are: --restore-services is the one to put them back.
+  std::string openJournal() {
+    const std::string& path = options_.journalPath;
+    std::error_code ignored;
+    if (std::filesystem::exists(path, ignored)) {
+      const JournalContents journal = readJournalFile(path);
+      if (!journal.error.empty()) return journalError(path, journal);
+      if (!journal.pending.empty()) {
+        streams_.err << "cairnmark-fleet: " << path << ": " << journal.pending.size()
+                     << " PCs of an earlier run may still be changed: run cairnmark-fleet "
+                        "--restore-services "
+                     << path << '\n';
+      }
+      if (!dropCutLine(path, journal)) return path + ": the journal cannot be written";
+    }
+    if (const Status status = appendDurably(path, ""); status != StatusSuccess)
+      return path + ": the journal cannot be written (" + std::string(statusName(status)) + ")";
+    return {};
+  }
+
+  std::string entryId(std::uint64_t id) const { return token_ + "-" + std::to_string(id); }
+
+  // The entry of this run's journal that a worker left pending, if it left one.
+  std::optional<JournalEntry> pendingEntry(std::uint64_t id) const {
+    const JournalContents journal = readJournalFile(options_.journalPath);
+    for (const JournalEntry& entry : journal.pending) {
+      if (entry.entry == entryId(id)) return entry;
+    }
+    return std::nullopt;
+  }
+
+  // Starts a restore of entry in a worker of its own, with a deadline of its own.
+  bool startRestore(const JournalEntry& entry, std::optional<PcRecord> record) {
+    attempted_.insert(entry.entry);
+    if (!workers_.start(nextId_, encodeRestoreJob(options_, entry))) return false;
+    restoring_.emplace(nextId_++, Restoring{entry, std::move(record)});
+    return true;
+  }
+
+  // The PCs this run's workers left changed, put back before an interrupted run ends.
+  void sweep() {
+    swept_ = true;
+    if (!options_.startRegistry) return;
+    for (const JournalEntry& entry : readJournalFile(options_.journalPath).pending) {
+      if (entry.entry.rfind(token_ + "-", 0) != 0 || attempted_.count(entry.entry) > 0) continue;
+      if (!startRestore(entry, std::nullopt)) restored(entry, std::nullopt);
+    }
+  }
+
+  // A restore job's end: the record held for it is written now, with what the restore left.
+  void restored(const JournalEntry& entry, std::optional<PcRecord> record,
+                const std::optional<RestoreReport>& report = std::nullopt) {
+    const bool done = report && report->restored;
+    if (!record) {
+      progress_.clear();
+      streams_.out << entry.pc << ": RemoteRegistry "
+                   << (done ? "put back as it was found (" + report->after.value_or("") + ")"
+                            : std::string("NOT put back"))
+                   << '\n';
+      if (!done) summary_.serviceTrouble.push_back(entry.pc + "  service-restore-failed");
+      return;
+    }
+    if (report) record->registryServiceAfter = report->after;
+    if (!done) {
+      record->reason = "service-restore-failed";
+      if (report) record->check.failed(report->step, report->status);
+    }
+    write(*record);
+  }
+
+  void reportPendingEntries() {
+    std::size_t left = 0;
+    for (const JournalEntry& entry : readJournalFile(options_.journalPath).pending)
+      left += entry.entry.rfind(token_ + "-", 0) == 0 ? 1 : 0;
+    if (left == 0) return;
+    streams_.err << "cairnmark-fleet: " << left
+                 << " PCs may still be changed: run cairnmark-fleet --restore-services "
+                 << options_.journalPath << '\n';
   }
 
   void startMore() {
@@ -148,7 +250,8 @@ class FleetRun {
         write(badValueRecord(*entry));
         continue;
       }
-      if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue))) {
+      if (!workers_.start(nextId_, encodeJob(options_, entry->hostValue,
+                                             {entryId(nextId_), entry->listed, {}, {}}))) {
         // Out of processes: try again once a running check has ended; with none running, the
         // PC cannot be checked at all.
         if (workers_.running() > 0) {
@@ -163,12 +266,29 @@ class FleetRun {
   }
 
   void finished(const WorkerResult& result) {
+    if (const auto restore = restoring_.find(result.id); restore != restoring_.end()) {
+      const Restoring ended = std::move(restore->second);
+      restoring_.erase(restore);
+      restored(
+          ended.entry, ended.record,
+          result.end == WorkerEnd::Finished ? decodeRestoreResult(result.output) : std::nullopt);
+      return;
+    }
     const auto it = pending_.find(result.id);
     if (it == pending_.end()) return;
-    const PcRecord record = recordOf(it->second.entry, result, it->second.startedUtc,
-                                     millisecondsSince(it->second.started));
-    write(record);
+    PcRecord record = recordOf(it->second.entry, result, it->second.startedUtc,
+                               millisecondsSince(it->second.started));
     pending_.erase(it);
+    // A worker that did not finish may have left its PC changed: the fleet puts it back, and
+    // the record waits for that.
+    const std::optional<JournalEntry> left =
+        options_.startRegistry && result.end != WorkerEnd::Finished ? pendingEntry(result.id)
+                                                                    : std::nullopt;
+    if (left && startRestore(*left, record)) return;
+    if (left)
+      restored(*left, record);
+    else
+      write(record);
     if (!smbAnswered_ && reasonShowsSmbAnswer(record.reason)) {
       smbAnswered_ = true;
       if (firstSmbAnswer_) firstSmbAnswer_();
@@ -207,6 +327,14 @@ class FleetRun {
   HtmlReport html_;
   FleetSummary summary_;
   std::map<std::uint64_t, Pending> pending_;
+  struct Restoring {
+    JournalEntry entry;
+    std::optional<PcRecord> record;  // written once the restore ends; none after an interrupt
+  };
+  std::map<std::uint64_t, Restoring> restoring_;
+  std::set<std::string> attempted_;  // entries the fleet itself tried to put back
+  bool swept_ = false;
+  std::string token_ = runToken(utcNow());
   std::optional<ListEntry> deferred_;
   std::uint64_t nextId_ = 1;
   Clock::time_point start_ = Clock::now();

@@ -5,6 +5,7 @@
 #include "fleet/fleet_options.h"
 #include "fleet/fleet_report.h"
 #include "fleet/fleet_run.h"
+#include "fleet/restore_services.h"
 #include "platform/remote_services.h"
 #include "platform/system_platform.h"
 #include "platform/workers.h"
@@ -27,6 +28,11 @@ int main(int argc, char** argv) {
   const FleetCommand command = readFleetCommand(argc, argv);
   if (!command.options) return command.exitCode;
   const FleetOptions& options = *command.options;
+  if (!options.restoreServicesPath.empty()) {
+    SystemPlatform system(argc, argv);
+    return restoreServices(options.restoreServicesPath, system.platform().serviceControl,
+                           steadyClock(), std::cout, std::cerr);
+  }
   const auto deadline =
       std::chrono::milliseconds(static_cast<long long>(options.deadlineSeconds * 1000));
   // The remote services are mapped once a PC has answered on its SMB port, not before: a worker

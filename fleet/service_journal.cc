@@ -1,6 +1,7 @@
 #include "fleet/service_journal.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 #include <nlohmann/json.hpp>
@@ -81,12 +82,14 @@ JournalContents readJournal(std::istream& in) {
   for (std::size_t number = 1; std::getline(in, line); ++number) {
     const bool last = in.eof();
     if (last) contents.endsMidLine = true;
+    else contents.wholeBytes += line.size() + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     const std::string error = take(line, contents.pending);
     if (last && !error.empty()) break;
     if (!error.empty()) {
-      contents.error = std::to_string(number) + ": " + error;
+      contents.error = error + " (not a journal of this program)";
+      contents.errorLine = number;
       break;
     }
   }
@@ -94,13 +97,29 @@ JournalContents readJournal(std::istream& in) {
 }
 
 JournalContents readJournalFile(const std::string& path) {
+  std::error_code ignored;
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // A directory opens as a stream that reads as an empty journal.
+  if (!in || std::filesystem::is_directory(path, ignored)) {
     JournalContents contents;
-    contents.error = "cannot be read";
+    contents.error = "the journal cannot be read";
     return contents;
   }
-  return readJournal(in);
+  JournalContents contents = readJournal(in);
+  if (in.bad()) contents.error = "the journal cannot be read";
+  return contents;
+}
+
+bool dropCutLine(const std::string& path, const JournalContents& contents) {
+  if (!contents.endsMidLine) return true;
+  std::error_code error;
+  std::filesystem::resize_file(path, contents.wholeBytes, error);
+  return !error;
+}
+
+std::string journalError(const std::string& path, const JournalContents& contents) {
+  return path + (contents.errorLine > 0 ? ":" + std::to_string(contents.errorLine) : "") + ": " +
+         contents.error;
 }
 
 }  // namespace cairn

@@ -5,6 +5,7 @@
 // many workers at once share one file; each is appended whole by a single write.
 #pragma once
 
+#include <cstdint>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -33,10 +34,19 @@ Status appendJournalLine(const std::string& path, const std::string& line);
 struct JournalContents {
   std::vector<JournalEntry> pending;  // in the order their first lines appear
   // The last line has no line end: a write cut short, whose change was never made (a change
-  // waits for its line to be on the disk). The next line appended must start a line of its own.
+  // waits for its line to be on the disk). It must go before another line is appended.
   bool endsMidLine = false;
-  std::string error;  // "LINE: what is wrong", for a line no journal holds; empty when all read
+  std::uintmax_t wholeBytes = 0;  // the bytes up to the end of the last whole line
+  std::string error;          // what is wrong, for a line no journal holds; empty when all was read
+  std::size_t errorLine = 0;  // the line it is on, 0 for the file as a whole
 };
+
+// Cuts a line cut short off the journal it was read from, so that the next line appended stands
+// alone; nothing happens where the journal ends with a whole line. False when it cannot be cut.
+bool dropCutLine(const std::string& path, const JournalContents& contents);
+
+// The error as a message names it: "FILE:LINE: what is wrong", or "FILE: what is wrong".
+std::string journalError(const std::string& path, const JournalContents& contents);
 
 // Reads a journal. Blank lines are skipped, and a last line cut short is ignored.
 JournalContents readJournal(std::istream& in);

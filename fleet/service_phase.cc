@@ -45,7 +45,9 @@ void runServicePhase(const ServiceJob& job, ServiceControl& control, Clock& cloc
   };
   const RegistryServiceResult start =
       startRegistryService(control, server, clock, journal, job.bounds);
-  record.registryServiceBefore = shown(start.before);
+  // A start refused before it read the service leaves the read to a query of its own.
+  record.registryServiceBefore =
+      shown(start.before.empty() ? queryRegistryService(control, server).before : start.before);
   if (start.reason == RegistryServiceReason::None) {
     CheckRecord again;
     record.exitCode = checkAgain(again);

@@ -1,5 +1,6 @@
 #include "fleet/summary.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "fleet/reasons.h"
@@ -17,7 +18,8 @@ void FleetSummary::add(const PcRecord& record, const std::string& targetDomain) 
     else
       ++wouldChange;
   }
-  if (reasonIsServiceTrouble(record.reason)) serviceTrouble.push_back(record.pc + "  " + record.reason);
+  if (reasonIsServiceTrouble(record.reason))
+    serviceTrouble.push_back(record.pc + "  " + record.reason);
   ++checked;
   if (record.exitCode == 0) ++passed;
   ++byExitCode[record.exitCode];
@@ -97,9 +99,14 @@ std::string summaryText(const FleetSummary& s) {
                   std::string(exitCodeMeaning(code)).c_str());
     text += line;
   }
-  text += "reason                  PCs\n";
+  // The column is as wide as the longest reason, and never narrower than it has always been.
+  int width = 20;
+  for (const auto& [reason, count] : s.byReason)
+    width = std::max(width, static_cast<int>(std::min<std::size_t>(reason.size(), 60)));
+  std::snprintf(line, sizeof line, "%-*s %6s\n", width, "reason", "PCs");
+  text += line;
   for (const auto& [reason, count] : s.byReason) {
-    std::snprintf(line, sizeof line, "%-20s %6zu\n", reason.c_str(), count);
+    std::snprintf(line, sizeof line, "%-*s %6zu\n", width, reason.c_str(), count);
     text += line;
   }
   return text;

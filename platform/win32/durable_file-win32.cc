@@ -42,8 +42,7 @@ Status appendDurably(const std::string& path, std::string_view bytes) {
   if (file.get() == INVALID_HANDLE_VALUE) return statusOfError(::GetLastError());
   if (!bytes.empty()) {
     DWORD written = 0;
-    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                     nullptr))
+    if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
       return statusOfError(::GetLastError());
     if (written != bytes.size()) return StatusDiskFull;
   }

@@ -162,6 +162,12 @@ TEST(FleetTest, CommandLineErrorsNameTheRunImpossible) {
            {{"--domain", "newdom", "--pc", "a", "list.txt"}, 2},
            {{"--domain", "newdom", "--resume", "list.txt"}, 2},
            {{"--domain", "newdom", "--audit", "--set-default", "list.txt"}, 2},
+           {{"--domain", "newdom", "--set-default", "--start-registry", "--journal", "j", "a"}, 0},
+           {{"--restore-services", "j"}, 0},
+           {{"--domain", "newdom", "--audit", "--start-registry", "list.txt"}, 2},
+           {{"--domain", "newdom", "--journal", "j", "list.txt"}, 2},
+           {{"--restore-services", "j", "--domain", "newdom"}, 2},
+           {{"--restore-services", "j", "list.txt"}, 2},
            {{"--domain", "sixteen-letters-domain", "list.txt"}, 2},
            {{"list.txt"}, 2},
        }) {
@@ -192,7 +198,7 @@ TEST(FleetTest, RecordLinesGiveBackTheirPc) {
   EXPECT_EQ(row,
             "\"pc,\"\"01\"\"\",0,,64,write-failed,RegSetValueEx "
             "DefaultDomainName,5,ERROR_ACCESS_DENIED,OLD,,,,,"
-            "0,2026-12-07T08:15:02.123Z,,");
+            "0,2026-12-07T08:15:02.123Z,,,,");
   EXPECT_EQ(recordedPcOfCsv(row), record.pc);
   EXPECT_EQ(recordedPcOfJson(jsonLine(record)), record.pc);
   std::string error;
