@@ -9,9 +9,9 @@
 #              nothing left pending in the journal
 #   interrupt  Ctrl-C (SIGINT to the process group) while a start is pending: put back, and
 #              nothing left pending in the journal beside the records
-#   crash      the whole run killed with SIGKILL while a start is pending, then
-#              --restore-services from the journal beside the records: put back, and nothing
-#              left pending; a journal that is no journal
+#   crash      SIGKILL while a start is pending: to the worker alone, and the fleet puts the
+#              PC back; to the whole run, and --restore-services from the journal beside the
+#              records does; each leaves nothing pending; a journal that is no journal
 # The interruptions use PC19 made Disabled (lab/service-set.sh): its start stays pending for 3 s,
 # and a Disabled service must be both stopped and disabled again.
 set -euo pipefail
@@ -72,7 +72,9 @@ signal_group() { # SIGNAL PID
 nothing_pending() { # JOURNAL PC...
   local journal=$1 pc status=0 want
   shift
-  for pc; do bash "$lab/service-set.sh" "$state" "$pc" manual start; done
+  for pc; do
+    bash "$lab/service-set.sh" "$state" "$pc" manual start || { fail "$pc cannot be started"; return; }
+  done
   want=$(for pc; do service "$pc"; done)
   run "$fleet" --restore-services "$journal" >"$work/out" 2>&1 || status=$?
   ((status == 0)) || fail "restore from $journal: exit $status: $(cat "$work/out")"
@@ -123,7 +125,7 @@ case $group in
         [[ $got == "$value" ]] || fail "$pc $mode: DefaultDomainName $got, expected $value"
       done
     done
-    nothing_pending "$work/journal" pc18 pc23
+    nothing_pending "$work/journal" pc18
     ;;
   deadline)
     slow_disabled
@@ -147,10 +149,21 @@ case $group in
     nothing_pending "$work/r.jsonl.journal" pc19
     ;;
   crash)
+    # The worker alone killed: the fleet puts its PC back.
+    slow_disabled
+    run_detached --domain newdom --set-default --start-registry --pc pc19 --jsonl "$work/w.jsonl"
+    if start_pending pc19; then
+      workers=$(cat /proc/"$runner"/task/*/children)
+      for worker in $workers; do kill -KILL "$worker"; done
+    fi
+    wait "$runner" || true
+    expect_service pc19 stopped/disabled/1/0/1 "the worker killed"
+    nothing_pending "$work/w.jsonl.journal" pc19
+    # The whole run killed, as by a power cut: --restore-services puts the PC back.
     slow_disabled
     run_detached --domain newdom --set-default --start-registry --pc pc19 --jsonl "$work/r.jsonl"
     start_pending pc19 && signal_group KILL "$runner"
-    wait "$runner" || true
+    wait "$runner" 2>/dev/null || true
     [[ $(service pc19) == @(start_pending|running)/manual/1/0/0 ]] ||
       fail "the killed run left the service $(service pc19), not enabled and starting"
     status=0 && run "$fleet" --restore-services "$work/r.jsonl.journal" >"$work/out" 2>&1 || status=$?
