@@ -81,8 +81,10 @@ JournalContents readJournal(std::istream& in) {
   std::string line;
   for (std::size_t number = 1; std::getline(in, line); ++number) {
     const bool last = in.eof();
-    if (last) contents.endsMidLine = true;
-    else contents.wholeBytes += line.size() + 1;
+    if (last)
+      contents.endsMidLine = true;
+    else
+      contents.wholeBytes += line.size() + 1;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos) continue;
     const std::string error = take(line, contents.pending);

@@ -7,10 +7,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "fleet/check_job.h"
 #include "fleet/fleet_options.h"
+#include "fleet/fleet_run.h"
 #include "fleet/record_fields.h"
 #include "fleet/restore_services.h"
 #include "fleet/service_journal.h"
@@ -27,8 +29,12 @@ class ServiceTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
+  // A folder of each test's own: CTest runs the tests at once, and other builds share the machine.
   const std::filesystem::path dir_ =
-      std::filesystem::temp_directory_path() / "cairn-fleet-service-test";
+      std::filesystem::temp_directory_path() /
+      ("cairn-service-" +
+       std::string(testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
+       std::to_string(std::random_device{}()));
   const std::string journal_ = (dir_ / "r.jsonl.journal").string();
 };
 
@@ -230,6 +236,66 @@ TEST_F(ServiceTest, RestoreServicesPutsBackEveryPendingEntryOnce) {
   EXPECT_EQ(restoreServices(journal_, pc, pc, out, err), 2);
   EXPECT_EQ(err.str().rfind("cairnmark-fleet: " + journal_ + ":", 0), 0u) << err.str();
   EXPECT_EQ(restoreServices((dir_ / "none").string(), pc, pc, out, err), 2);
+}
+
+// Workers whose checks journal a start and then crash, as a worker killed mid-check does; the
+// fleet's restore jobs run at once against one fake service manager.
+class CrashingWorkers final : public Workers {
+ public:
+  fakes::FakePlatform platform;
+  fakes::FakeServiceControl& pc = platform.serviceControl;
+  std::string journal;
+  std::vector<std::string> jobs;
+
+  bool start(std::uint64_t id, const std::string& input) override {
+    jobs.push_back(input);
+    const RecordJson job = RecordJson::parse(input);
+    if (job.contains("restore")) {
+      ended_.push_back(
+          {id, WorkerEnd::Finished, runCheckJob(input, platform.platform, {}, pc), {}});
+      return true;
+    }
+    const JournalEntry entry{job.at("entry"), job.at("pc"), "\\\\PC01", {}};
+    appendJournalLine(journal, journalChangeLine(entry, RegistryServiceChange::Start));
+    pc.state = ServiceRunning;
+    ended_.push_back({id, WorkerEnd::Crashed, {}, {}});
+    return true;
+  }
+  std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
+  std::size_t running() const override { return ended_.size(); }
+  bool interrupted() override { return false; }
+  int interruptSignal() const override { return 0; }
+
+ private:
+  std::vector<WorkerResult> ended_;
+};
+
+TEST_F(ServiceTest, FleetPutsBackWhatACrashedWorkerLeftChanged) {
+  for (const bool refused : {false, true}) {
+    SetUp();
+    CrashingWorkers workers;
+    workers.journal = journal_;
+    workers.pc.controlDenied = refused;
+    FleetOptions options;
+    options.domain = "NEWDOM";
+    options.setDefault = options.startRegistry = true;
+    options.pcs = {"PC01"};
+    options.jsonlPath = (dir_ / "r.jsonl").string();
+    options.journalPath = journal_;
+    std::istringstream in;
+    std::ostringstream out, err;
+    EXPECT_EQ(runFleet(options, workers, {in, out, err}), 1) << refused;
+    ASSERT_EQ(workers.jobs.size(), 2u) << refused;
+    std::ifstream records(options.jsonlPath);
+    std::string line;
+    std::getline(records, line);
+    const RecordJson record = RecordJson::parse(line);
+    EXPECT_EQ(record.at("reason"), refused ? "service-restore-failed" : "crashed") << refused;
+    EXPECT_EQ(record.at("registry_service_after"), refused ? RecordJson() : "stopped/manual");
+    EXPECT_EQ(workers.pc.service(), refused ? "running/manual" : "stopped/manual") << refused;
+    EXPECT_EQ(readJournalFile(journal_).pending.size(), refused ? 1u : 0u) << refused;
+    EXPECT_EQ(err.str().find("--restore-services") != std::string::npos, refused) << err.str();
+  }
 }
 
 TEST(ServiceOptionsTest, DefaultJournalLiesBesideTheFirstRecordFile) {
