@@ -40,8 +40,10 @@ void runServicePhase(const ServiceJob& job, ServiceControl& control, Clock& cloc
   JournalEntry entry = job.entry;
   entry.server = server;
   // Nothing changes on the PC before its restore is on the disk.
+  Status journalStatus = StatusSuccess;
   const BeforeChange journal = [&](RegistryServiceChange change) {
-    return appendJournalLine(job.journalPath, journalChangeLine(entry, change)) == StatusSuccess;
+    journalStatus = appendJournalLine(job.journalPath, journalChangeLine(entry, change));
+    return journalStatus == StatusSuccess;
   };
   const RegistryServiceResult start =
       startRegistryService(control, server, clock, journal, job.bounds);
@@ -54,6 +56,9 @@ void runServicePhase(const ServiceJob& job, ServiceControl& control, Clock& cloc
     record.check = again;
   } else {
     takeFailure(start, record);
+    // The journal's own failure says why no change was made: a full disk, a refused folder.
+    if (start.step == Step::ServiceJournal)
+      record.check.failed(Step::ServiceJournal, journalStatus);
   }
   entry.changes = start.changes;
   const RegistryServiceResult restore =

@@ -123,6 +123,7 @@ TEST_F(ServiceTest, NoChangeWithoutItsJournalLine) {
       encodeJob(options, "PC01", {"run-1", "PC01", {}, {}}), pc.platform, {}, pc.serviceControl));
   EXPECT_EQ(result.at("service_reason"), "service-start-failed");
   EXPECT_EQ(result.at("step"), "journal");
+  EXPECT_EQ(result.at("status"), StatusFileNotFound);
   EXPECT_FALSE(called(pc.serviceControl, "ChangeServiceConfigW"));
   EXPECT_EQ(pc.serviceControl.service(), "stopped/disabled");
 }
@@ -238,44 +239,68 @@ TEST_F(ServiceTest, RestoreServicesPutsBackEveryPendingEntryOnce) {
   EXPECT_EQ(restoreServices((dir_ / "none").string(), pc, pc, out, err), 2);
 }
 
-// Workers whose checks journal a start and then crash, as a worker killed mid-check does; the
-// fleet's restore jobs run at once against one fake service manager.
-class CrashingWorkers final : public Workers {
+// Workers that run every job at once against one fake PC. With crash set, a check journals a
+// start and then crashes, as a worker killed mid-check does. With interrupt set, the run is
+// interrupted from the start.
+class FakePcWorkers final : public Workers {
  public:
   fakes::FakePlatform platform;
   fakes::FakeServiceControl& pc = platform.serviceControl;
   std::string journal;
+  bool crash = false;
+  bool interrupt = false;
   std::vector<std::string> jobs;
 
   bool start(std::uint64_t id, const std::string& input) override {
     jobs.push_back(input);
     const RecordJson job = RecordJson::parse(input);
-    if (job.contains("restore")) {
-      ended_.push_back(
-          {id, WorkerEnd::Finished, runCheckJob(input, platform.platform, {}, pc), {}});
+    if (crash && !job.contains("restore")) {
+      const JournalEntry entry{job.at("entry"), job.at("pc"), "\\\\PC01", {}};
+      appendJournalLine(journal, journalChangeLine(entry, RegistryServiceChange::Start));
+      pc.state = ServiceRunning;
+      ended_.push_back({id, WorkerEnd::Crashed, {}, {}});
       return true;
     }
-    const JournalEntry entry{job.at("entry"), job.at("pc"), "\\\\PC01", {}};
-    appendJournalLine(journal, journalChangeLine(entry, RegistryServiceChange::Start));
-    pc.state = ServiceRunning;
-    ended_.push_back({id, WorkerEnd::Crashed, {}, {}});
+    ended_.push_back({id, WorkerEnd::Finished, runCheckJob(input, platform.platform, {}, pc), {}});
     return true;
   }
   std::vector<WorkerResult> wait() override { return std::exchange(ended_, {}); }
   std::size_t running() const override { return ended_.size(); }
-  bool interrupted() override { return false; }
+  bool interrupted() override { return interrupt; }
   int interruptSignal() const override { return 0; }
 
  private:
   std::vector<WorkerResult> ended_;
 };
 
-TEST_F(ServiceTest, FleetPutsBackWhatACrashedWorkerLeftChanged) {
-  for (const bool refused : {false, true}) {
+TEST_F(ServiceTest, FleetPutsBackWhatItsWorkersLeftChanged) {
+  struct Case {
+    const char* name;
+    bool crash;
+    bool interrupt;
+    bool refused;  // control of the service is refused to the fleet's restore
+    int exitCode;
+    const char* reason;   // the PC's record
+    const char* after;    // its registry_service_after, null for none
+    const char* service;  // as the PC is left
+    const char* out;      // a line the run prints, empty for none
+  };
+  for (const Case& c : std::initializer_list<Case>{
+           {"crashed", true, false, false, 1, "crashed", "stopped/manual", "stopped/manual", ""},
+           {"crashed, restore refused", true, false, true, 1, "service-restore-failed", nullptr,
+            "running/manual", ""},
+           {"interrupted after its own restore failed", false, true, false, 130,
+            "service-restore-failed", "running/manual", "stopped/manual",
+            "PC01: RemoteRegistry put back as it was found (stopped/manual)\n"},
+       }) {
     SetUp();
-    CrashingWorkers workers;
+    FakePcWorkers workers;
     workers.journal = journal_;
-    workers.pc.controlDenied = refused;
+    workers.crash = c.crash;
+    workers.interrupt = c.interrupt;
+    workers.platform.failing["RegConnectRegistryA"] = {0};
+    workers.pc.failing["ControlService"] = {c.crash ? 0u : 5u};
+    workers.pc.controlDenied = c.refused;
     FleetOptions options;
     options.domain = "NEWDOM";
     options.setDefault = options.startRegistry = true;
@@ -284,17 +309,21 @@ TEST_F(ServiceTest, FleetPutsBackWhatACrashedWorkerLeftChanged) {
     options.journalPath = journal_;
     std::istringstream in;
     std::ostringstream out, err;
-    EXPECT_EQ(runFleet(options, workers, {in, out, err}), 1) << refused;
-    ASSERT_EQ(workers.jobs.size(), 2u) << refused;
+    EXPECT_EQ(runFleet(options, workers, {in, out, err}), c.exitCode) << c.name;
+    EXPECT_EQ(workers.jobs.size(), 2u) << c.name;  // the check and the fleet's restore
     std::ifstream records(options.jsonlPath);
     std::string line;
     std::getline(records, line);
     const RecordJson record = RecordJson::parse(line);
-    EXPECT_EQ(record.at("reason"), refused ? "service-restore-failed" : "crashed") << refused;
-    EXPECT_EQ(record.at("registry_service_after"), refused ? RecordJson() : "stopped/manual");
-    EXPECT_EQ(workers.pc.service(), refused ? "running/manual" : "stopped/manual") << refused;
-    EXPECT_EQ(readJournalFile(journal_).pending.size(), refused ? 1u : 0u) << refused;
-    EXPECT_EQ(err.str().find("--restore-services") != std::string::npos, refused) << err.str();
+    EXPECT_EQ(record.at("reason"), c.reason) << c.name;
+    EXPECT_EQ(record.at("registry_service_after"), c.after ? RecordJson(c.after) : RecordJson())
+        << c.name;
+    EXPECT_EQ(workers.pc.service(), c.service) << c.name;
+    EXPECT_EQ(readJournalFile(journal_).pending.size(), c.refused ? 1u : 0u) << c.name;
+    EXPECT_EQ(err.str().find("--restore-services") != std::string::npos, c.refused) << err.str();
+    if (*c.out) {
+      EXPECT_NE(out.str().find(c.out), std::string::npos) << out.str();
+    }
   }
 }
 
