@@ -13,16 +13,16 @@
 # workers), and in a second run of each the peak proportional set size of the process group.
 # bash bench/fleet.sh live: 1,000 distinct names of PC01 with --ignore-name and no write, by
 # cairnmark-fleet --jobs 32 and by xargs -P 32 over the single check: wall and CPU time.
-# bash bench/fleet.sh services [PCS]: 100 (or PCS) PCs whose RemoteRegistry is not running, checked with
-# --start-registry --set-default, half of them PC17 (a trigger start) and half PC18 (Disabled),
-# each right after the same PC checked with its service already running: wall and CPU time per
-# PC, the time the service phase adds, and whether every record passed and every service was
-# put back as found.
+# bash bench/fleet.sh services [PCS]: 100 (or PCS) PCs whose RemoteRegistry is not running,
+# checked with --start-registry --set-default, half of them PC17 (a trigger start) and half PC18
+# (Disabled), each beside the same PC checked with its service already running: wall and CPU
+# time per PC, the time the service phase adds, and whether every record passed and every
+# service was put back as found.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-1000}
 entries=$mode
-[[ $mode == silent || $mode == live || $mode == services ]] && entries=1000
+[[ $mode == silent || $mode == live ]] && entries=1000
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target cairnmark-labkey cairnmark-fleet-labkey >/dev/null
 single=$PWD/build/cairnmark-labkey
