@@ -13,6 +13,11 @@
 # workers), and in a second run of each the peak proportional set size of the process group.
 # bash bench/fleet.sh live: 1,000 distinct names of PC01 with --ignore-name and no write, by
 # cairnmark-fleet --jobs 32 and by xargs -P 32 over the single check: wall and CPU time.
+# bash bench/fleet.sh services [PCS]: 100 (or PCS) PCs whose RemoteRegistry is not running,
+# checked with --start-registry --set-default, half of them PC17 (a trigger start) and half PC18
+# (Disabled), each beside the same PC checked with its service already running: wall and CPU
+# time per PC, the time the service phase adds, and whether every record passed and every
+# service was put back as found.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-1000}
@@ -72,6 +77,57 @@ if [[ $mode == live ]]; then
   row "cairnmark-fleet --jobs 32" "$wall" "$cpu" 1000
   read -r _ wall cpu <<<"$(timed x sh -c 'xargs -P 32 -n 1 "$0" /T newdom /I /Q /M <"$1"' "$single" "$scratch/live")"
   row "xargs -P 32 over the single check" "$wall" "$cpu" 1000
+  exit 0
+fi
+
+if [[ $mode == services ]]; then
+  # The lab has one PC of each kind, and a service is the PC's own: two checks of the same PC at
+  # once would start and stop it under each other, and a trigger-started service stays running
+  # (as on Windows, until it idles out). So each PC is a run of its own after a reseed, the
+  # service as the PC started (stopped) and then the same PC with its service started first
+  # (running), alternately, so that the load of a shared machine falls on both alike.
+  service() {
+    bash lab/service-state.sh "$scratch/lab" "$1" |
+      python3 -c 'import json, sys; s = json.load(sys.stdin); print(s["state"] + "/" + s["start_type"])'
+  }
+  for ((i = 1; i <= ${2:-100}; i++)); do
+    pc=pc18
+    ((i % 2)) && pc=pc17
+    for found in stopped running; do
+      bash lab/reseed.sh "$scratch/lab" "$pc"
+      [[ $found == stopped ]] || bash lab/service-set.sh "$scratch/lab" "$pc" manual start
+      before=$(service "$pc")
+      rm -f "$scratch/r.jsonl" "$scratch/r.jsonl.journal"
+      read -r _ wall cpu <<<"$(timed x "$fleet" --domain newdom --quiet --set-default \
+        --start-registry --jsonl "$scratch/r.jsonl" --pc "$pc")"
+      code=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["exit_code"])' \
+        "$scratch/r.jsonl" 2>/dev/null || echo none)
+      # Put back as found: PC18 stopped and Disabled again; a trigger start is the PC's own.
+      want=$before
+      [[ $pc/$found == pc17/stopped ]] && want=running/manual
+      echo "$pc $found $wall $cpu $code $([[ $(service "$pc") == "$want" ]] && echo 1 || echo 0)"
+    done
+  done >"$scratch/services"
+  python3 - "$scratch/services" <<'PY'
+import statistics, sys
+runs = {}
+for line in open(sys.argv[1]):
+    pc, found, wall, cpu, code, restored = line.split()
+    runs.setdefault((pc, found), []).append((float(wall), float(cpu), code == "0", restored == "1"))
+names = {"pc17": "PC17, trigger start (1.5 s)", "pc18": "PC18, Disabled (start 0.5 s, stop 0.3 s)"}
+print("\n| PCs | service found | wall per PC (median) | CPU per PC (median) | passed | put back |")
+print("|---|---|---|---|---|---|")
+for (pc, found), rows in sorted(runs.items()):
+    print(f"| {len(rows)} x {names[pc]} | {found} | {statistics.median(r[0] for r in rows):.2f} s "
+          f"| {statistics.median(r[1] for r in rows) * 1000:.0f} ms | {sum(r[2] for r in rows)} "
+          f"| {sum(r[3] for r in rows)} |")
+print("\n| PCs | wall added by the service phase (median) | CPU added (median) |\n|---|---|---|")
+for pc in ("pc17", "pc18"):
+    stopped, running = runs[(pc, "stopped")], runs[(pc, "running")]
+    wall = statistics.median(s[0] - r[0] for s, r in zip(stopped, running))
+    cpu = statistics.median(s[1] - r[1] for s, r in zip(stopped, running))
+    print(f"| {names[pc]} | {wall:.2f} s | {cpu * 1000:.0f} ms |")
+PY
   exit 0
 fi
 
