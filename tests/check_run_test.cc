@@ -252,6 +252,7 @@ std::vector<Row> rows() {
       // Exit code 9.
       {"NoItems", "", AsIs, 9, Usage},
       {"LoneHelp", "/?", AsIs, 9, Usage},
+      {"HelpBeforeTheValues", "/? /M PC01 /T DOM", AsIs, 9, Usage},
       {"ThreeItems", "/M pc01 /T", AsIs, 9, Usage},
       {"TenItemsNotExamined", "/M PC01 /T DOM /S /P /I /V /S /X", AsIs, 9, Usage},
       {"HelpWord", "/M PC01 /T DOM /HELP", AsIs, 9, Usage},

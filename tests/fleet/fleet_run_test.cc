@@ -62,7 +62,8 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
     int jobs;
     int interruptAfterWaits;
     int exitCode;
-    std::string records;  // pc:exit code:reason, in the record file's order
+    std::string records;    // pc:exit code:reason, in the record file's order
+    bool terminal = false;  // the progress line is shown, and wiped before the summary
   };
   const std::string mixed = "pc01\nhangs\n\"\"\ncrashes\npc02\n";
   for (const Case& c : std::initializer_list<Case>{
@@ -72,7 +73,7 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
             "pc02:1:not-resolved "},
            {"names on the command line", "pc02\n", {"pc01", "noprocess"}, 2, 1000, 1,
             "pc01:0:ok noprocess:2:local-resources "},
-           {"all passed", "", {"pc01"}, 2, 1000, 0, "pc01:0:ok "},
+           {"all passed", "", {"pc01"}, 2, 1000, 0, "pc01:0:ok ", true},
            {"interrupted", mixed, {}, 1, 1, 130, "pc01:0:ok "},
            // clang-format on
        }) {
@@ -88,11 +89,20 @@ TEST(FleetRunTest, EveryEndBecomesARecord) {
     // An empty file (made ready by the caller) takes records without --resume.
     options.csvPath = (dir / "r.csv").string();
     std::ofstream(options.csvPath).close();
+    // A page is written anew over an earlier one.
+    options.htmlPath = (dir / "r.html").string();
+    std::ofstream(options.htmlPath) << "earlier page\n";
     InstantWorkers workers;
     workers.interruptAfterWaits = c.interruptAfterWaits;
     std::istringstream input(c.list);
     std::ostringstream out, err;
-    EXPECT_EQ(runFleet(options, workers, {input, out, err}), c.exitCode) << c.name << err.str();
+    EXPECT_EQ(runFleet(options, workers, {input, out, err, c.terminal}), c.exitCode)
+        << c.name << err.str();
+    EXPECT_EQ(out.str().starts_with("\r1/1 done, 1 passed"), c.terminal) << out.str();
+    EXPECT_EQ(out.str().find(" \r1 PCs checked") != std::string::npos, c.terminal) << out.str();
+    std::stringstream page;
+    page << std::ifstream(options.htmlPath).rdbuf();
+    EXPECT_EQ(page.str().find("earlier page"), std::string::npos) << c.name;
     EXPECT_LE(workers.mostRunning, static_cast<std::size_t>(c.jobs)) << c.name;
     EXPECT_NE(out.str().find("names another domain):\n  pc01\n"), std::string::npos) << out.str();
 

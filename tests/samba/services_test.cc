@@ -309,6 +309,19 @@ TEST(ReplyShapeTest, RejectsEveryCutAndEveryTrailingByte) {
 
 // The name may come from whoever controls a PTR record, and Samba's binding strings give '[',
 // ']', ',', ':' and '=' meanings of their own: such a name fails like an unknown host.
+// A string sent without its terminating unit ends with its last unit, never with the bytes
+// that follow it: here PC01's name as four units, the domain's string right after them.
+TEST(ReplyShapeTest, StringWithoutTerminatorEndsWithItsLastUnit) {
+  ndr::Bytes reply = Wksta;
+  constexpr std::size_t Name = 36;  // the name's maximum count; its units follow at 48
+  reply.erase(reply.begin() + Name + 20, reply.begin() + Name + 24);  // terminator, padding
+  reply = patched(patched(reply, Name, 4), Name + 8, 4);
+  rpc::WkstaInfo102 info;
+  ASSERT_EQ(rpc::decodeNetrWkstaGetInfo(reply.data(), reply.size(), info), 0u);
+  EXPECT_EQ(info.computerName, u"PC01");
+  EXPECT_EQ(info.langroup, u"NEWDOM");
+}
+
 TEST(ServerPathTest, ReachesTheHostOrNothing) {
   Backend backend;
   for (const std::string& path :
